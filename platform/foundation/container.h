@@ -1,0 +1,30 @@
+// Where the platform keeps the app group's and each extension's files.
+// Everything lives under QUORVEL_HOME (default
+// ${XDG_DATA_HOME:-$HOME/.local/share}/quorvel), read afresh on every call
+// so tests can point it elsewhere. Safe from any thread.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string_view>
+
+namespace platform::foundation {
+
+// The root directory (not created here).
+std::filesystem::path quorvelHome();
+
+// The app group's shared container, $QUORVEL_HOME/AppGroups/<identifier>/,
+// created on lookup; none when the identifier is unusable as one folder name
+// or the directory cannot be created.
+std::optional<std::filesystem::path> containerURLForSecurityApplicationGroupIdentifier(
+    std::string_view groupIdentifier);
+
+// An extension's own container, $QUORVEL_HOME/Containers/<bundle id>/, not
+// created here.
+std::filesystem::path extensionContainer(std::string_view bundleIdentifier);
+
+// True when `name` can name exactly one directory entry (no separators, not
+// "." or "..", not empty, no NUL).
+bool isPlainFileName(std::string_view name);
+
+}  // namespace platform::foundation

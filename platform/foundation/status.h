@@ -1,0 +1,65 @@
+// Status: the outcome of a fallible platform call, a cheap value.
+// Success carries nothing; a failure carries a code and a description that a
+// person can read (the platform's "localized description"). Copy freely.
+#pragma once
+
+#include <optional>
+#include <ostream>
+#include <string>
+#include <utility>
+
+namespace platform::foundation {
+
+class Status {
+ public:
+  enum class Code {
+    kOk,
+    kInvalidArgument,  // the caller passed something unusable
+    kNotFound,         // a file, key or container that is not there
+    kCorruption,       // stored bytes that cannot be read as what they should be
+    kIOError,          // the operating system refused a read or write
+    kBusy,             // another process holds a lock past our patience
+    kVersionMismatch,  // a stored schema newer than this program knows
+    kNetwork,          // transport failure: refused, reset, DNS, TLS
+    kTimedOut,
+    kTooLarge,         // a body or file over its cap
+    kHttpStatus,       // the server answered with an error status
+    kParse,            // bytes that are not the expected format (JSON, plist)
+    kUnsupported,
+  };
+
+  Status() = default;
+  static Status okStatus() { return Status(); }
+  static Status error(Code code, std::string description) {
+    return Status(code, std::move(description));
+  }
+
+  bool ok() const { return code_ == Code::kOk; }
+  Code code() const { return code_; }
+  // What a person reads in a log line; empty for success.
+  const std::string& localizedDescription() const { return description_; }
+
+  friend bool operator==(const Status&, const Status&) = default;
+
+ private:
+  Status(Code code, std::string description) : code_(code), description_(std::move(description)) {}
+
+  Code code_ = Code::kOk;
+  std::string description_;
+};
+
+const char* codeName(Status::Code code);
+void PrintTo(const Status& status, std::ostream* out);
+
+// A value or the error that prevented it; exactly one is meaningful.
+template <class T>
+struct Result {
+  Status status;
+  std::optional<T> value;
+
+  static Result success(T v) { return Result{Status(), std::move(v)}; }
+  static Result failure(Status s) { return Result{std::move(s), std::nullopt}; }
+  bool ok() const { return status.ok(); }
+};
+
+}  // namespace platform::foundation

@@ -1,0 +1,322 @@
+#include "platform/foundation/user_defaults.h"
+
+#include <fcntl.h>
+#include <plist/plist.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include "platform/foundation/bundle.h"
+#include "platform/foundation/container.h"
+
+namespace platform::foundation {
+namespace {
+
+struct PlistDeleter {
+  void operator()(void* node) const { plist_free(static_cast<plist_t>(node)); }
+};
+using PlistPtr = std::unique_ptr<void, PlistDeleter>;
+
+class Fd {
+ public:
+  explicit Fd(int fd = -1) : fd_(fd) {}
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  Fd& operator=(Fd&& other) noexcept {
+    if (this != &other) {
+      if (fd_ >= 0) ::close(fd_);
+      fd_ = other.release();
+    }
+    return *this;
+  }
+  ~Fd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  int get() const { return fd_; }
+  int release() { return std::exchange(fd_, -1); }
+
+ private:
+  int fd_;
+};
+
+std::string errnoText(const std::string& what, const std::filesystem::path& path, int err) {
+  return what + " " + path.string() + ": " + std::strerror(err);
+}
+
+// Reads the whole file. nullopt with ENOENT in *err when it does not exist.
+std::optional<std::string> readFile(const std::filesystem::path& path, int* err) {
+  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.get() < 0) {
+    *err = errno;
+    return std::nullopt;
+  }
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0) {
+    *err = errno;
+    return std::nullopt;
+  }
+  if (!S_ISREG(st.st_mode) || static_cast<std::uintmax_t>(st.st_size) > UserDefaults::kMaxFileBytes) {
+    *err = EFBIG;
+    return std::nullopt;
+  }
+  std::string bytes;
+  bytes.resize(static_cast<size_t>(st.st_size));
+  size_t got = 0;
+  while (got < bytes.size()) {
+    ssize_t n = ::read(fd.get(), bytes.data() + got, bytes.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      *err = errno;
+      return std::nullopt;
+    }
+    if (n == 0) break;
+    got += static_cast<size_t>(n);
+  }
+  bytes.resize(got);
+  *err = 0;
+  return bytes;
+}
+
+// The dictionary in `bytes`, or null when they are not a property-list
+// dictionary.
+PlistPtr parseDictionary(const std::string& bytes) {
+  if (bytes.empty() || bytes.size() > UINT32_MAX) return nullptr;
+  plist_t root = nullptr;
+  plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &root);
+  PlistPtr owned(root);
+  if (!root || plist_get_node_type(root) != PLIST_DICT) return nullptr;
+  return owned;
+}
+
+// The current dictionary for a reader: an empty one stands in for a missing
+// or unreadable file.
+PlistPtr loadForRead(const std::filesystem::path& path) {
+  int err = 0;
+  auto bytes = readFile(path, &err);
+  if (!bytes) return nullptr;
+  return parseDictionary(*bytes);
+}
+
+std::string timestamp() {
+  using namespace std::chrono;
+  auto now = system_clock::now();
+  std::time_t t = system_clock::to_time_t(now);
+  std::tm tm{};
+  gmtime_r(&t, &tm);
+  char buffer[64];
+  auto micros = duration_cast<microseconds>(now.time_since_epoch()).count() % 1000000;
+  std::snprintf(buffer, sizeof buffer, "%04d%02d%02dT%02d%02d%02d.%06lldZ", tm.tm_year + 1900,
+                tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec,
+                static_cast<long long>(micros));
+  return buffer;
+}
+
+Status fsyncDirectory(const std::filesystem::path& dir) {
+  Fd fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (fd.get() < 0 || ::fsync(fd.get()) != 0) {
+    return Status::error(Status::Code::kIOError, errnoText("cannot sync folder", dir, errno));
+  }
+  return Status();
+}
+
+Status writeAll(int fd, const char* data, size_t size, const std::filesystem::path& path) {
+  while (size > 0) {
+    ssize_t n = ::write(fd, data, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return Status::error(Status::Code::kIOError, errnoText("cannot write", path, errno));
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return Status();
+}
+
+// Holds an exclusive flock on "<file>.lock" for its lifetime.
+Status lockSuite(const std::filesystem::path& file, Fd* out) {
+  std::filesystem::path lockPath = file;
+  lockPath += ".lock";
+  Fd fd(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+  if (fd.get() < 0) {
+    return Status::error(Status::Code::kIOError, errnoText("cannot open lock", lockPath, errno));
+  }
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(UserDefaults::kLockTimeoutMs);
+  auto pause = std::chrono::milliseconds(1);
+  while (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+    if (errno != EWOULDBLOCK && errno != EINTR) {
+      return Status::error(Status::Code::kIOError, errnoText("cannot lock", lockPath, errno));
+    }
+    if (std::chrono::steady_clock::now() >= deadline) {
+      return Status::error(Status::Code::kBusy,
+                           "preference suite " + file.string() + " is locked by another process");
+    }
+    std::this_thread::sleep_for(pause);
+    pause = std::min(pause * 2, std::chrono::milliseconds(50));
+  }
+  *out = std::move(fd);
+  return Status();
+}
+
+void logToStandardError(const std::string& message) {
+  std::string line = "UserDefaults: " + message + "\n";
+  ssize_t ignored = ::write(STDERR_FILENO, line.data(), line.size());
+  (void)ignored;
+}
+
+// Read-modify-write of one suite file under its lock.
+Status modify(const std::filesystem::path& file, const std::function<void(plist_t dict)>& change) {
+  std::error_code ec;
+  const std::filesystem::path dir = file.parent_path();
+  std::filesystem::create_directories(dir, ec);
+  if (ec) {
+    return Status::error(Status::Code::kIOError,
+                         "cannot create folder " + dir.string() + ": " + ec.message());
+  }
+  Fd lock;
+  if (Status s = lockSuite(file, &lock); !s.ok()) return s;
+
+  int err = 0;
+  PlistPtr dict;
+  if (auto bytes = readFile(file, &err)) {
+    dict = parseDictionary(*bytes);
+    if (!dict) {
+      // Keep the unreadable file for a person to inspect; the suite starts over.
+      std::filesystem::path aside = file;
+      aside += ".corrupt-" + timestamp();
+      if (::rename(file.c_str(), aside.c_str()) != 0) {
+        return Status::error(Status::Code::kIOError,
+                             errnoText("cannot move aside unreadable suite", file, errno));
+      }
+      logToStandardError("unreadable preference file moved aside to " + aside.string());
+    }
+  } else if (err != ENOENT) {
+    return Status::error(Status::Code::kIOError, errnoText("cannot read", file, err));
+  }
+  if (!dict) dict.reset(plist_new_dict());
+
+  change(static_cast<plist_t>(dict.get()));
+
+  char* bin = nullptr;
+  uint32_t length = 0;
+  plist_to_bin(static_cast<plist_t>(dict.get()), &bin, &length);
+  if (!bin) return Status::error(Status::Code::kIOError, "cannot encode " + file.string());
+  std::unique_ptr<char, void (*)(char*)> binOwner(bin, plist_to_bin_free);
+
+  std::string tmpl = (dir / ("." + file.filename().string() + ".XXXXXX")).string();
+  Fd tmp(::mkostemp(tmpl.data(), O_CLOEXEC));  // created exclusively, mode 0600
+  if (tmp.get() < 0) {
+    return Status::error(Status::Code::kIOError, errnoText("cannot create a file in", dir, errno));
+  }
+  Status written = writeAll(tmp.get(), bin, length, tmpl);
+  if (written.ok() && ::fsync(tmp.get()) != 0) {
+    written = Status::error(Status::Code::kIOError, errnoText("cannot sync", tmpl, errno));
+  }
+  if (written.ok() && ::rename(tmpl.c_str(), file.c_str()) != 0) {
+    written = Status::error(Status::Code::kIOError, errnoText("cannot replace", file, errno));
+  }
+  if (!written.ok()) {
+    ::unlink(tmpl.c_str());
+    return written;
+  }
+  return fsyncDirectory(dir);
+}
+
+std::filesystem::path preferencesFile(const std::filesystem::path& container, std::string_view name) {
+  return container / "Library" / "Preferences" / (std::string(name) + ".plist");
+}
+
+}  // namespace
+
+std::optional<UserDefaults> UserDefaults::suite(std::string_view suiteName) {
+  auto container = containerURLForSecurityApplicationGroupIdentifier(suiteName);
+  if (!container) return std::nullopt;
+  return UserDefaults(preferencesFile(*container, suiteName));
+}
+
+UserDefaults UserDefaults::standard() { return standardFor(mainBundleIdentifier()); }
+
+UserDefaults UserDefaults::standardFor(std::string_view bundleIdentifier) {
+  return UserDefaults(preferencesFile(extensionContainer(bundleIdentifier), bundleIdentifier));
+}
+
+std::optional<UserDefaults::Data> UserDefaults::data(std::string_view key) const {
+  PlistPtr dict = loadForRead(file_);
+  if (!dict) return std::nullopt;
+  plist_t item = plist_dict_get_item(static_cast<plist_t>(dict.get()), std::string(key).c_str());
+  if (!item || plist_get_node_type(item) != PLIST_DATA) return std::nullopt;
+  uint64_t length = 0;
+  const char* bytes = plist_get_data_ptr(item, &length);
+  if (!bytes) return Data();
+  return Data(reinterpret_cast<const std::uint8_t*>(bytes),
+              reinterpret_cast<const std::uint8_t*>(bytes) + length);
+}
+
+std::optional<std::string> UserDefaults::string(std::string_view key) const {
+  PlistPtr dict = loadForRead(file_);
+  if (!dict) return std::nullopt;
+  plist_t item = plist_dict_get_item(static_cast<plist_t>(dict.get()), std::string(key).c_str());
+  if (!item || plist_get_node_type(item) != PLIST_STRING) return std::nullopt;
+  char* value = nullptr;
+  plist_get_string_val(item, &value);
+  if (!value) return std::string();
+  std::string result(value);
+  free(value);
+  return result;
+}
+
+std::vector<std::string> UserDefaults::keys() const {
+  std::vector<std::string> result;
+  PlistPtr dict = loadForRead(file_);
+  if (!dict) return result;
+  plist_dict_iter it = nullptr;
+  plist_dict_new_iter(static_cast<plist_t>(dict.get()), &it);
+  while (it) {
+    char* key = nullptr;
+    plist_t value = nullptr;
+    plist_dict_next_item(static_cast<plist_t>(dict.get()), it, &key, &value);
+    if (!key) break;
+    result.emplace_back(key);
+    free(key);
+  }
+  free(it);
+  std::sort(result.begin(), result.end());
+  return result;
+}
+
+Status UserDefaults::set(std::string_view key, const Data& value) const {
+  std::string k(key);
+  Status s = modify(file_, [&](plist_t dict) {
+    plist_dict_set_item(dict, k.c_str(),
+                        plist_new_data(reinterpret_cast<const char*>(value.data()), value.size()));
+  });
+  if (!s.ok()) logToStandardError(s.localizedDescription());
+  return s;
+}
+
+Status UserDefaults::set(std::string_view key, std::string_view value) const {
+  std::string k(key);
+  std::string v(value);
+  Status s = modify(file_, [&](plist_t dict) { plist_dict_set_item(dict, k.c_str(), plist_new_string(v.c_str())); });
+  if (!s.ok()) logToStandardError(s.localizedDescription());
+  return s;
+}
+
+Status UserDefaults::removeObject(std::string_view key) const {
+  std::string k(key);
+  Status s = modify(file_, [&](plist_t dict) {
+    if (plist_dict_get_item(dict, k.c_str())) plist_dict_remove_item(dict, k.c_str());
+  });
+  if (!s.ok()) logToStandardError(s.localizedDescription());
+  return s;
+}
+
+}  // namespace platform::foundation

@@ -1,0 +1,114 @@
+#include "tests/support/test_support.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace quorvel::testing {
+
+TempDir::TempDir() {
+  std::string tmpl = (std::filesystem::temp_directory_path() / "quorvel-test-XXXXXX").string();
+  if (!::mkdtemp(tmpl.data())) {
+    ADD_FAILURE() << "mkdtemp failed";
+  }
+  path_ = tmpl;
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  // Tests make folders unwritable on purpose; give them back before removal.
+  for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);
+       !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+    std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ec);
+  }
+  std::filesystem::remove_all(path_, ec);
+}
+
+ScopedEnv::ScopedEnv(std::string name, const std::string& value) : name_(std::move(name)) {
+  if (const char* old = std::getenv(name_.c_str())) {
+    hadPrevious_ = true;
+    previous_ = old;
+  }
+  ::setenv(name_.c_str(), value.c_str(), 1);
+}
+
+ScopedEnv::~ScopedEnv() {
+  if (hadPrevious_) {
+    ::setenv(name_.c_str(), previous_.c_str(), 1);
+  } else {
+    ::unsetenv(name_.c_str());
+  }
+}
+
+ScopedHome::ScopedHome() {
+  if (const char* old = std::getenv("QUORVEL_HOME")) {
+    hadPrevious_ = true;
+    previous_ = old;
+  }
+  ::setenv("QUORVEL_HOME", dir_.path().c_str(), 1);
+}
+
+ScopedHome::~ScopedHome() {
+  if (hadPrevious_) {
+    ::setenv("QUORVEL_HOME", previous_.c_str(), 1);
+  } else {
+    ::unsetenv("QUORVEL_HOME");
+  }
+}
+
+CapturedStdout::CapturedStdout() {
+  std::fflush(stdout);
+  file_ = dir_.path() / "stdout";
+  int fd = ::open(file_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  savedFd_ = ::dup(STDOUT_FILENO);
+  ::dup2(fd, STDOUT_FILENO);
+  ::close(fd);
+}
+
+std::string CapturedStdout::finish() {
+  if (!finished_) {
+    std::fflush(stdout);
+    ::dup2(savedFd_, STDOUT_FILENO);
+    ::close(savedFd_);
+    finished_ = true;
+    text_ = readFileBytes(file_);
+  }
+  return text_;
+}
+
+CapturedStdout::~CapturedStdout() { finish(); }
+
+std::string readFileBytes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+void writeFileBytes(const std::filesystem::path& path, const std::string& bytes) {
+  std::filesystem::create_directories(path.parent_path());
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+}
+
+std::filesystem::path fixturePath(const std::string& relative) {
+  return std::filesystem::path(QUORVEL_FIXTURES_DIR) / relative;
+}
+
+std::string fixture(const std::string& relative) { return readFileBytes(fixturePath(relative)); }
+
+bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+  auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return true;
+}
+
+}  // namespace quorvel::testing

@@ -1,0 +1,99 @@
+// Helpers shared by the test binaries: temporary homes, captured output,
+// fixture files, waiting on conditions. Test-only; not thread-safe unless
+// stated.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "platform/foundation/status.h"
+
+#define EXPECT_OK(expr)                                                    \
+  do {                                                                     \
+    const ::platform::foundation::Status status_ = (expr);                 \
+    EXPECT_TRUE(status_.ok()) << status_.localizedDescription();           \
+  } while (0)
+#define ASSERT_OK(expr)                                                    \
+  do {                                                                     \
+    const ::platform::foundation::Status status_ = (expr);                 \
+    ASSERT_TRUE(status_.ok()) << status_.localizedDescription();           \
+  } while (0)
+
+namespace quorvel::testing {
+
+// A fresh directory that is removed with the object.
+class TempDir {
+ public:
+  TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  ~TempDir();
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// Points QUORVEL_HOME at a fresh temporary directory for its lifetime and
+// restores the previous value afterwards.
+class ScopedHome {
+ public:
+  ScopedHome();
+  ScopedHome(const ScopedHome&) = delete;
+  ScopedHome& operator=(const ScopedHome&) = delete;
+  ~ScopedHome();
+  const std::filesystem::path& path() const { return dir_.path(); }
+
+ private:
+  TempDir dir_;
+  std::string previous_;
+  bool hadPrevious_ = false;
+};
+
+// Sets an environment variable for its lifetime.
+class ScopedEnv {
+ public:
+  ScopedEnv(std::string name, const std::string& value);
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+  ~ScopedEnv();
+
+ private:
+  std::string name_;
+  std::string previous_;
+  bool hadPrevious_ = false;
+};
+
+// Captures what is written to file descriptor 1 while it lives.
+class CapturedStdout {
+ public:
+  CapturedStdout();
+  CapturedStdout(const CapturedStdout&) = delete;
+  CapturedStdout& operator=(const CapturedStdout&) = delete;
+  ~CapturedStdout();
+  // Everything written so far; stops the capture.
+  std::string finish();
+
+ private:
+  int savedFd_ = -1;
+  std::filesystem::path file_;
+  TempDir dir_;
+  bool finished_ = false;
+  std::string text_;
+};
+
+std::string readFileBytes(const std::filesystem::path& path);
+void writeFileBytes(const std::filesystem::path& path, const std::string& bytes);
+// A file under tests/fixtures.
+std::filesystem::path fixturePath(const std::string& relative);
+std::string fixture(const std::string& relative);
+
+// Polls `condition` until it holds or `timeout` passes; true if it held.
+bool waitUntil(const std::function<bool()>& condition,
+               std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
+}  // namespace quorvel::testing
