@@ -142,14 +142,14 @@ Status writeAll(int fd, const char* data, size_t size, const std::filesystem::pa
 }
 
 // Holds an exclusive flock on "<file>.lock" for its lifetime.
-Status lockSuite(const std::filesystem::path& file, Fd* out) {
+Status lockSuite(const std::filesystem::path& file, std::chrono::milliseconds timeout, Fd* out) {
   std::filesystem::path lockPath = file;
   lockPath += ".lock";
   Fd fd(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
   if (fd.get() < 0) {
     return Status::error(Status::Code::kIOError, errnoText("cannot open lock", lockPath, errno));
   }
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(UserDefaults::kLockTimeoutMs);
+  auto deadline = std::chrono::steady_clock::now() + timeout;
   auto pause = std::chrono::milliseconds(1);
   while (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
     if (errno != EWOULDBLOCK && errno != EINTR) {
@@ -173,7 +173,8 @@ void logToStandardError(const std::string& message) {
 }
 
 // Read-modify-write of one suite file under its lock.
-Status modify(const std::filesystem::path& file, const std::function<void(plist_t dict)>& change) {
+Status modify(const std::filesystem::path& file, std::chrono::milliseconds lockTimeout,
+              const std::function<void(plist_t dict)>& change) {
   std::error_code ec;
   const std::filesystem::path dir = file.parent_path();
   std::filesystem::create_directories(dir, ec);
@@ -182,7 +183,7 @@ Status modify(const std::filesystem::path& file, const std::function<void(plist_
                          "cannot create folder " + dir.string() + ": " + ec.message());
   }
   Fd lock;
-  if (Status s = lockSuite(file, &lock); !s.ok()) return s;
+  if (Status s = lockSuite(file, lockTimeout, &lock); !s.ok()) return s;
 
   int err = 0;
   PlistPtr dict;
@@ -294,7 +295,7 @@ std::vector<std::string> UserDefaults::keys() const {
 
 Status UserDefaults::set(std::string_view key, const Data& value) const {
   std::string k(key);
-  Status s = modify(file_, [&](plist_t dict) {
+  Status s = modify(file_, lockTimeout_, [&](plist_t dict) {
     plist_dict_set_item(dict, k.c_str(),
                         plist_new_data(reinterpret_cast<const char*>(value.data()), value.size()));
   });
@@ -305,14 +306,14 @@ Status UserDefaults::set(std::string_view key, const Data& value) const {
 Status UserDefaults::set(std::string_view key, std::string_view value) const {
   std::string k(key);
   std::string v(value);
-  Status s = modify(file_, [&](plist_t dict) { plist_dict_set_item(dict, k.c_str(), plist_new_string(v.c_str())); });
+  Status s = modify(file_, lockTimeout_, [&](plist_t dict) { plist_dict_set_item(dict, k.c_str(), plist_new_string(v.c_str())); });
   if (!s.ok()) logToStandardError(s.localizedDescription());
   return s;
 }
 
 Status UserDefaults::removeObject(std::string_view key) const {
   std::string k(key);
-  Status s = modify(file_, [&](plist_t dict) {
+  Status s = modify(file_, lockTimeout_, [&](plist_t dict) {
     if (plist_dict_get_item(dict, k.c_str())) plist_dict_remove_item(dict, k.c_str());
   });
   if (!s.ok()) logToStandardError(s.localizedDescription());

@@ -12,6 +12,7 @@
 // Safe to use from any thread and any process.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -36,7 +37,9 @@ class UserDefaults {
   // extension's preferences.
   static UserDefaults standardFor(std::string_view bundleIdentifier);
 
-  explicit UserDefaults(std::filesystem::path file) : file_(std::move(file)) {}
+  explicit UserDefaults(std::filesystem::path file,
+                        std::chrono::milliseconds lockTimeout = std::chrono::milliseconds(kLockTimeoutMs))
+      : file_(std::move(file)), lockTimeout_(lockTimeout) {}
 
   const std::filesystem::path& file() const { return file_; }
 
@@ -59,6 +62,7 @@ class UserDefaults {
 
  private:
   std::filesystem::path file_;
+  std::chrono::milliseconds lockTimeout_;
 };
 
 }  // namespace platform::foundation

@@ -1,0 +1,524 @@
+#include "platform/objectstore/realm.h"
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <system_error>
+
+namespace platform::objectstore {
+
+using foundation::Result;
+using foundation::Status;
+
+namespace {
+
+std::string quoted(const std::string& identifier) {
+  std::string out = "\"";
+  for (char c : identifier) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  out += '"';
+  return out;
+}
+
+const char* columnType(PropertyType type) {
+  switch (type) {
+    case PropertyType::kString: return "TEXT";
+    case PropertyType::kDouble: return "REAL";
+    case PropertyType::kInteger: return "INTEGER";
+  }
+  return "TEXT";
+}
+
+Status sqliteError(sqlite3* db, int code, const std::string& what) {
+  std::string detail = db ? sqlite3_errmsg(db) : sqlite3_errstr(code);
+  const char* file = db ? sqlite3_db_filename(db, "main") : nullptr;
+  std::string where = file && *file ? std::string(" (") + file + ")" : "";
+  switch (code & 0xff) {
+    case SQLITE_NOTADB:
+      return Status::error(Status::Code::kCorruption,
+                           "The store file is not a database" + where + ": " + detail);
+    case SQLITE_CORRUPT:
+      return Status::error(Status::Code::kCorruption,
+                           "The store file is damaged" + where + ": " + detail);
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      return Status::error(Status::Code::kBusy,
+                           "The store is locked by another process" + where + ": " + detail);
+    case SQLITE_CANTOPEN:
+    case SQLITE_PERM:
+    case SQLITE_READONLY:
+    case SQLITE_IOERR:
+    case SQLITE_FULL:
+      return Status::error(Status::Code::kIOError, "Cannot " + what + where + ": " + detail);
+    default:
+      return Status::error(Status::Code::kIOError, "Cannot " + what + where + ": " + detail);
+  }
+}
+
+class Statement {
+ public:
+  Statement(sqlite3* db, const std::string& sql) {
+    rc_ = sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &stmt_, nullptr);
+  }
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+  ~Statement() { sqlite3_finalize(stmt_); }
+
+  int prepareCode() const { return rc_; }
+  sqlite3_stmt* get() const { return stmt_; }
+
+  int bind(int index, const Value& value) {
+    if (auto* s = std::get_if<std::string>(&value)) {
+      return sqlite3_bind_text64(stmt_, index, s->data(), s->size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+    }
+    if (auto* d = std::get_if<double>(&value)) return sqlite3_bind_double(stmt_, index, *d);
+    if (auto* i = std::get_if<std::int64_t>(&value)) return sqlite3_bind_int64(stmt_, index, *i);
+    return sqlite3_bind_null(stmt_, index);
+  }
+
+  Value column(int index) const {
+    switch (sqlite3_column_type(stmt_, index)) {
+      case SQLITE_INTEGER: return Value(static_cast<std::int64_t>(sqlite3_column_int64(stmt_, index)));
+      case SQLITE_FLOAT: return Value(sqlite3_column_double(stmt_, index));
+      case SQLITE_TEXT: {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, index));
+        int bytes = sqlite3_column_bytes(stmt_, index);
+        return Value(std::string(text ? text : "", static_cast<size_t>(bytes)));
+      }
+      default: return Value();
+    }
+  }
+
+ private:
+  sqlite3_stmt* stmt_ = nullptr;
+  int rc_;
+};
+
+Status exec(sqlite3* db, const std::string& sql, const std::string& what) {
+  char* message = nullptr;
+  int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message);
+  sqlite3_free(message);
+  if (rc != SQLITE_OK) return sqliteError(db, rc, what);
+  return Status();
+}
+
+Result<std::int64_t> pragmaInteger(sqlite3* db, const std::string& pragma) {
+  Statement st(db, "PRAGMA " + pragma);
+  if (st.prepareCode() != SQLITE_OK) {
+    return Result<std::int64_t>::failure(sqliteError(db, st.prepareCode(), "read the store"));
+  }
+  int rc = sqlite3_step(st.get());
+  if (rc == SQLITE_ROW) return Result<std::int64_t>::success(sqlite3_column_int64(st.get(), 0));
+  if (rc == SQLITE_DONE) return Result<std::int64_t>::success(0);
+  return Result<std::int64_t>::failure(sqliteError(db, rc, "read the store"));
+}
+
+Result<std::string> pragmaText(sqlite3* db, const std::string& pragma) {
+  Statement st(db, "PRAGMA " + pragma);
+  if (st.prepareCode() != SQLITE_OK) {
+    return Result<std::string>::failure(sqliteError(db, st.prepareCode(), "read the store"));
+  }
+  int rc = sqlite3_step(st.get());
+  if (rc == SQLITE_ROW) {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0));
+    return Result<std::string>::success(text ? text : "");
+  }
+  if (rc == SQLITE_DONE) return Result<std::string>::success("");
+  return Result<std::string>::failure(sqliteError(db, rc, "read the store"));
+}
+
+struct Column {
+  std::string name;
+  std::string type;
+};
+
+Result<std::vector<std::string>> userTables(sqlite3* db) {
+  Statement st(db, "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY name");
+  if (st.prepareCode() != SQLITE_OK) {
+    return Result<std::vector<std::string>>::failure(sqliteError(db, st.prepareCode(), "read the store"));
+  }
+  std::vector<std::string> names;
+  int rc;
+  while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+    names.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0)));
+  }
+  if (rc != SQLITE_DONE) return Result<std::vector<std::string>>::failure(sqliteError(db, rc, "read the store"));
+  return Result<std::vector<std::string>>::success(std::move(names));
+}
+
+Result<std::vector<Column>> tableColumns(sqlite3* db, const std::string& table) {
+  Statement st(db, "PRAGMA table_info(" + quoted(table) + ")");
+  if (st.prepareCode() != SQLITE_OK) {
+    return Result<std::vector<Column>>::failure(sqliteError(db, st.prepareCode(), "read the store"));
+  }
+  std::vector<Column> columns;
+  int rc;
+  while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+    const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 1));
+    const auto* type = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 2));
+    columns.push_back({name ? name : "", type ? type : ""});
+  }
+  if (rc != SQLITE_DONE) return Result<std::vector<Column>>::failure(sqliteError(db, rc, "read the store"));
+  return Result<std::vector<Column>>::success(std::move(columns));
+}
+
+std::string createTableSql(const ObjectSchema& schema, const std::string& tableName) {
+  std::string sql = "CREATE TABLE " + quoted(tableName) + " (";
+  bool first = true;
+  for (const auto& p : schema.properties) {
+    if (!first) sql += ", ";
+    first = false;
+    sql += quoted(p.name) + " " + columnType(p.type);
+    if (p.name == schema.primaryKey) sql += " UNIQUE";
+  }
+  sql += ")";
+  return sql;
+}
+
+bool matchesDeclaration(const ObjectSchema& schema, const std::vector<Column>& columns) {
+  if (columns.size() != schema.properties.size()) return false;
+  for (size_t i = 0; i < columns.size(); ++i) {
+    if (columns[i].name != schema.properties[i].name) return false;
+    if (columns[i].type != columnType(schema.properties[i].type)) return false;
+  }
+  return true;
+}
+
+// Rebuilds a table in the declared shape, keeping the values of columns
+// that survive and the records' order.
+Status reshapeTable(sqlite3* db, const ObjectSchema& schema, const std::vector<Column>& existing) {
+  const std::string temp = schema.className + "__reshape";
+  if (Status s = exec(db, "DROP TABLE IF EXISTS " + quoted(temp), "migrate the store"); !s.ok()) return s;
+  if (Status s = exec(db, createTableSql(schema, temp), "migrate the store"); !s.ok()) return s;
+  std::string common;
+  for (const auto& p : schema.properties) {
+    bool kept = std::any_of(existing.begin(), existing.end(), [&](const Column& c) { return c.name == p.name; });
+    if (!kept) continue;
+    if (!common.empty()) common += ", ";
+    common += quoted(p.name);
+  }
+  if (!common.empty()) {
+    // OR IGNORE: a duplicate key that the old shape allowed keeps its first record.
+    std::string copy = "INSERT OR IGNORE INTO " + quoted(temp) + " (" + common + ") SELECT " + common +
+                       " FROM " + quoted(schema.className) + " ORDER BY rowid";
+    if (Status s = exec(db, copy, "migrate the store"); !s.ok()) return s;
+  }
+  if (Status s = exec(db, "DROP TABLE " + quoted(schema.className), "migrate the store"); !s.ok()) return s;
+  return exec(db, "ALTER TABLE " + quoted(temp) + " RENAME TO " + quoted(schema.className), "migrate the store");
+}
+
+Status createAll(sqlite3* db, const std::vector<const ObjectSchema*>& types, const std::set<std::string>& present) {
+  for (const ObjectSchema* schema : types) {
+    if (present.count(schema->className)) continue;
+    if (Status s = exec(db, createTableSql(*schema, schema->className), "create the store"); !s.ok()) return s;
+  }
+  return Status();
+}
+
+// Brings the tables to the declarations: adds missing ones, reshapes ones
+// whose columns differ, drops ones no longer declared.
+Status reconcile(sqlite3* db, const std::vector<const ObjectSchema*>& types, const std::vector<std::string>& tables) {
+  std::set<std::string> present(tables.begin(), tables.end());
+  std::set<std::string> declared;
+  for (const ObjectSchema* schema : types) {
+    declared.insert(schema->className);
+    if (!present.count(schema->className)) continue;
+    auto columns = tableColumns(db, schema->className);
+    if (!columns.ok()) return columns.status;
+    if (!matchesDeclaration(*schema, *columns.value)) {
+      if (Status s = reshapeTable(db, *schema, *columns.value); !s.ok()) return s;
+    }
+  }
+  for (const std::string& table : tables) {
+    if (declared.count(table)) continue;
+    if (Status s = exec(db, "DROP TABLE " + quoted(table), "migrate the store"); !s.ok()) return s;
+  }
+  return createAll(db, types, present);
+}
+
+// What a file at the configured version still lacks, or ok.
+Status checkCurrent(sqlite3* db, const std::vector<const ObjectSchema*>& types,
+                    const std::vector<std::string>& tables, bool* needsTables) {
+  std::set<std::string> present(tables.begin(), tables.end());
+  *needsTables = false;
+  for (const ObjectSchema* schema : types) {
+    if (!present.count(schema->className)) {
+      *needsTables = true;
+      continue;
+    }
+    auto columns = tableColumns(db, schema->className);
+    if (!columns.ok()) return columns.status;
+    for (const auto& p : schema->properties) {
+      bool found = std::any_of(columns.value->begin(), columns.value->end(),
+                               [&](const Column& c) { return c.name == p.name; });
+      if (!found) {
+        return Status::error(Status::Code::kVersionMismatch,
+                             "Migration is required: property '" + schema->className + "." + p.name +
+                                 "' is missing from the store file, whose schema version was not raised.");
+      }
+    }
+  }
+  return Status();
+}
+
+}  // namespace
+
+Realm::Realm(sqlite3* db, Configuration configuration, std::vector<const ObjectSchema*> types)
+    : db_(db), configuration_(std::move(configuration)), types_(std::move(types)) {}
+
+Realm::Realm(Realm&& other) noexcept
+    : db_(std::exchange(other.db_, nullptr)),
+      configuration_(std::move(other.configuration_)),
+      types_(std::move(other.types_)) {}
+
+Realm& Realm::operator=(Realm&& other) noexcept {
+  if (this != &other) {
+    if (db_) sqlite3_close_v2(db_);
+    db_ = std::exchange(other.db_, nullptr);
+    configuration_ = std::move(other.configuration_);
+    types_ = std::move(other.types_);
+  }
+  return *this;
+}
+
+Realm::~Realm() {
+  if (db_) sqlite3_close_v2(db_);
+}
+
+Result<Realm> Realm::open(const Configuration& configuration) {
+  if (configuration.encryptionKey) {
+    return Result<Realm>::failure(Status::error(Status::Code::kUnsupported, "Encrypted stores are not supported."));
+  }
+  if (configuration.syncConfiguration) {
+    return Result<Realm>::failure(Status::error(Status::Code::kUnsupported, "Synchronised stores are not supported."));
+  }
+  std::string location;
+  int flags = SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI;
+  if (configuration.inMemoryIdentifier) {
+    location = "file:" + *configuration.inMemoryIdentifier + "?mode=memory&cache=shared";
+    flags |= SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+  } else {
+    if (!configuration.fileURL) {
+      return Result<Realm>::failure(Status::error(
+          Status::Code::kNotFound, "The store has no file location (the app-group container is unavailable)."));
+    }
+    const auto& path = *configuration.fileURL;
+    std::error_code ec;
+    if (configuration.seedFilePath && !std::filesystem::exists(path, ec)) {
+      std::filesystem::copy_file(*configuration.seedFilePath, path, ec);
+      if (ec) {
+        return Result<Realm>::failure(Status::error(
+            Status::Code::kIOError, "Cannot copy the seed file to " + path.string() + ": " + ec.message()));
+      }
+    }
+    // A plain path, not a URI: escape nothing, let SQLite take it as is.
+    location = path.string();
+    flags &= ~SQLITE_OPEN_URI;
+    flags |= configuration.readOnly ? SQLITE_OPEN_READONLY : (SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+  }
+
+  sqlite3* raw = nullptr;
+  int rc = sqlite3_open_v2(location.c_str(), &raw, flags, nullptr);
+  if (rc != SQLITE_OK) {
+    Status s = sqliteError(raw, rc, "open the store");
+    sqlite3_close_v2(raw);
+    return Result<Realm>::failure(std::move(s));
+  }
+  std::vector<const ObjectSchema*> types =
+      configuration.objectTypes ? *configuration.objectTypes : registeredObjectTypes();
+  Realm realm(raw, configuration, std::move(types));
+  sqlite3* db = realm.db_;
+  sqlite3_busy_timeout(db, static_cast<int>(configuration.busyTimeout.count()));
+  sqlite3_extended_result_codes(db, 1);
+
+  const std::uint64_t target = configuration.schemaVersion;
+  auto fail = [](Status s) { return Result<Realm>::failure(std::move(s)); };
+
+  if (!configuration.readOnly && !configuration.inMemoryIdentifier) {
+    auto mode = pragmaText(db, "journal_mode");
+    if (!mode.ok()) return fail(mode.status);
+    if (*mode.value != "wal") {
+      auto set = pragmaText(db, "journal_mode=WAL");
+      if (!set.ok()) return fail(set.status);
+    }
+  }
+
+  // A quick look without the write lock: a current file needs nothing, and
+  // taking the lock would make every reader wait for the host's writes.
+  auto version = pragmaInteger(db, "user_version");
+  if (!version.ok()) return fail(version.status);
+  auto tables = userTables(db);
+  if (!tables.ok()) return fail(tables.status);
+  auto stored = static_cast<std::uint64_t>(*version.value);
+  if (stored > target) {
+    return fail(Status::error(Status::Code::kVersionMismatch,
+                              "Provided schema version " + std::to_string(target) +
+                                  " is less than last set version " + std::to_string(stored) + "."));
+  }
+  if (stored == target && !(stored == 0 && tables.value->empty())) {
+    bool needsTables = false;
+    if (Status s = checkCurrent(db, realm.types_, *tables.value, &needsTables); !s.ok()) return fail(s);
+    if (!needsTables) return Result<Realm>::success(std::move(realm));
+  }
+  if (configuration.readOnly) {
+    return fail(Status::error(Status::Code::kVersionMismatch,
+                              "The read-only store at schema version " + std::to_string(stored) +
+                                  " needs a migration to version " + std::to_string(target) + "."));
+  }
+
+  if (Status s = exec(db, "BEGIN IMMEDIATE", "lock the store"); !s.ok()) return fail(s);
+  auto rollback = [db](Status s) {
+    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    return Result<Realm>::failure(std::move(s));
+  };
+  // Look again under the lock: another process may have migrated meanwhile.
+  version = pragmaInteger(db, "user_version");
+  if (!version.ok()) return rollback(version.status);
+  tables = userTables(db);
+  if (!tables.ok()) return rollback(tables.status);
+  stored = static_cast<std::uint64_t>(*version.value);
+  const std::vector<std::string>& present = *tables.value;
+
+  if (stored > target) {
+    return rollback(Status::error(Status::Code::kVersionMismatch,
+                                  "Provided schema version " + std::to_string(target) +
+                                      " is less than last set version " + std::to_string(stored) + "."));
+  }
+  const bool isNew = stored == 0 && present.empty();
+  if (isNew) {
+    if (Status s = createAll(db, realm.types_, {}); !s.ok()) return rollback(s);
+  } else if (stored < target) {
+    if (configuration.deleteRealmIfMigrationNeeded) {
+      for (const auto& table : present) {
+        if (Status s = exec(db, "DROP TABLE " + quoted(table), "reset the store"); !s.ok()) return rollback(s);
+      }
+      if (Status s = createAll(db, realm.types_, {}); !s.ok()) return rollback(s);
+    } else {
+      if (configuration.migrationBlock) {
+        Migration migration(stored);
+        configuration.migrationBlock(migration, stored);
+      }
+      if (Status s = reconcile(db, realm.types_, present); !s.ok()) return rollback(s);
+    }
+  } else {
+    bool needsTables = false;
+    if (Status s = checkCurrent(db, realm.types_, present, &needsTables); !s.ok()) return rollback(s);
+    std::set<std::string> have(present.begin(), present.end());
+    if (Status s = createAll(db, realm.types_, have); !s.ok()) return rollback(s);
+  }
+  if (Status s = exec(db, "PRAGMA user_version = " + std::to_string(target), "migrate the store"); !s.ok()) {
+    return rollback(s);
+  }
+  if (Status s = exec(db, "COMMIT", "migrate the store"); !s.ok()) return rollback(s);
+
+  if (configuration.shouldCompactOnLaunch) {
+    auto pages = pragmaInteger(db, "page_count");
+    auto freePages = pragmaInteger(db, "freelist_count");
+    auto pageSize = pragmaInteger(db, "page_size");
+    if (pages.ok() && freePages.ok() && pageSize.ok()) {
+      auto total = static_cast<std::uint64_t>(*pages.value * *pageSize.value);
+      auto used = static_cast<std::uint64_t>((*pages.value - *freePages.value) * *pageSize.value);
+      if (configuration.shouldCompactOnLaunch(total, used)) exec(db, "VACUUM", "compact the store");
+    }
+  }
+  return Result<Realm>::success(std::move(realm));
+}
+
+std::uint64_t Realm::schemaVersion() const {
+  auto version = pragmaInteger(db_, "user_version");
+  return version.ok() ? static_cast<std::uint64_t>(*version.value) : 0;
+}
+
+bool Realm::manages(const ObjectSchema& schema) const {
+  return std::any_of(types_.begin(), types_.end(),
+                     [&](const ObjectSchema* s) { return s->className == schema.className; });
+}
+
+Status Realm::queryAll(const ObjectSchema& schema, const std::function<void*()>& makeRecord) const {
+  if (!manages(schema)) {
+    return Status::error(Status::Code::kInvalidArgument,
+                         "Object type '" + schema.className + "' is not managed by this store.");
+  }
+  std::string sql = "SELECT ";
+  for (size_t i = 0; i < schema.properties.size(); ++i) {
+    if (i) sql += ", ";
+    sql += quoted(schema.properties[i].name);
+  }
+  sql += " FROM " + quoted(schema.className) + " ORDER BY rowid";
+  Statement st(db_, sql);
+  if (st.prepareCode() != SQLITE_OK) return sqliteError(db_, st.prepareCode(), "read the store");
+  int rc;
+  while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+    void* record = makeRecord();
+    for (size_t i = 0; i < schema.properties.size(); ++i) {
+      schema.properties[i].set(record, st.column(static_cast<int>(i)));
+    }
+  }
+  if (rc != SQLITE_DONE) return sqliteError(db_, rc, "read the store");
+  return Status();
+}
+
+Status Realm::write(const std::function<Status(WriteTransaction&)>& body) {
+  if (configuration_.readOnly) {
+    return Status::error(Status::Code::kInvalidArgument, "The store was opened read-only.");
+  }
+  if (Status s = exec(db_, "BEGIN IMMEDIATE", "lock the store"); !s.ok()) return s;
+  WriteTransaction transaction(*this);
+  Status result = body(transaction);
+  if (result.ok()) result = exec(db_, "COMMIT", "write the store");
+  if (!result.ok()) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  return result;
+}
+
+Status Realm::WriteTransaction::addObject(const ObjectSchema& schema, const void* record) {
+  if (!realm_.manages(schema)) {
+    return Status::error(Status::Code::kInvalidArgument,
+                         "Object type '" + schema.className + "' is not managed by this store.");
+  }
+  std::string columns, placeholders, updates;
+  for (size_t i = 0; i < schema.properties.size(); ++i) {
+    const std::string name = quoted(schema.properties[i].name);
+    if (i) {
+      columns += ", ";
+      placeholders += ", ";
+    }
+    columns += name;
+    placeholders += "?";
+    if (schema.properties[i].name != schema.primaryKey) {
+      if (!updates.empty()) updates += ", ";
+      updates += name + " = excluded." + name;
+    }
+  }
+  std::string sql = "INSERT INTO " + quoted(schema.className) + " (" + columns + ") VALUES (" + placeholders + ")";
+  if (!schema.primaryKey.empty()) {
+    sql += " ON CONFLICT(" + quoted(schema.primaryKey) + ") DO " + (updates.empty() ? "NOTHING" : "UPDATE SET " + updates);
+  }
+  Statement st(realm_.db_, sql);
+  if (st.prepareCode() != SQLITE_OK) return sqliteError(realm_.db_, st.prepareCode(), "write the store");
+  for (size_t i = 0; i < schema.properties.size(); ++i) {
+    st.bind(static_cast<int>(i + 1), schema.properties[i].get(record));
+  }
+  int rc = sqlite3_step(st.get());
+  if (rc != SQLITE_DONE) return sqliteError(realm_.db_, rc, "write the store");
+  return Status();
+}
+
+Status Realm::WriteTransaction::removeObject(const ObjectSchema& schema, const Value& key) {
+  if (schema.primaryKey.empty()) {
+    return Status::error(Status::Code::kInvalidArgument, "'" + schema.className + "' has no primary key.");
+  }
+  Statement st(realm_.db_, "DELETE FROM " + quoted(schema.className) + " WHERE " + quoted(schema.primaryKey) + " = ?");
+  if (st.prepareCode() != SQLITE_OK) return sqliteError(realm_.db_, st.prepareCode(), "write the store");
+  st.bind(1, key);
+  int rc = sqlite3_step(st.get());
+  if (rc != SQLITE_DONE) return sqliteError(realm_.db_, rc, "write the store");
+  return Status();
+}
+
+Status Realm::WriteTransaction::deleteAllObjects(const ObjectSchema& schema) {
+  return exec(realm_.db_, "DELETE FROM " + quoted(schema.className), "write the store");
+}
+
+}  // namespace platform::objectstore

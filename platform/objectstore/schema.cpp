@@ -1,0 +1,42 @@
+#include "platform/objectstore/schema.h"
+
+#include <mutex>
+
+namespace platform::objectstore {
+namespace {
+
+struct Registry {
+  std::mutex mutex;
+  std::vector<const ObjectSchema*> types;
+};
+
+Registry& registry() {
+  static Registry* r = new Registry();  // never destroyed: used from static initialisers
+  return *r;
+}
+
+}  // namespace
+
+const PropertySchema* ObjectSchema::property(const std::string& name) const {
+  for (const auto& p : properties) {
+    if (p.name == name) return &p;
+  }
+  return nullptr;
+}
+
+void registerObjectType(const ObjectSchema& schema) {
+  Registry& r = registry();
+  std::lock_guard lock(r.mutex);
+  for (const ObjectSchema* s : r.types) {
+    if (s->className == schema.className) return;
+  }
+  r.types.push_back(&schema);
+}
+
+std::vector<const ObjectSchema*> registeredObjectTypes() {
+  Registry& r = registry();
+  std::lock_guard lock(r.mutex);
+  return r.types;
+}
+
+}  // namespace platform::objectstore

@@ -1,0 +1,171 @@
+#include "store/portfolio.h"
+
+#include <simdjson.h>
+
+#include <charconv>
+#include <cstdio>
+#include <type_traits>
+#include <cmath>
+#include <variant>
+#include <vector>
+
+namespace quorvel {
+
+using platform::foundation::Result;
+using platform::foundation::Status;
+
+namespace {
+
+// Only the holding line has a text field; the snapshot's code never needs
+// the text branch.
+template <class Record>
+constexpr bool kHasText = std::is_same_v<Record, Portfolio>;
+
+template <class Record>
+struct Field {
+  const char* name;
+  std::variant<double Record::*, std::string Record::*> member;
+};
+
+const std::vector<Field<Portfolio>>& fields(const Portfolio*) {
+  static const std::vector<Field<Portfolio>> f = {{"symbol", &Portfolio::symbol},
+                                                  {"amount", &Portfolio::amount},
+                                                  {"price", &Portfolio::price},
+                                                  {"priceChange", &Portfolio::priceChange}};
+  return f;
+}
+
+const std::vector<Field<PortfolioWidget>>& fields(const PortfolioWidget*) {
+  static const std::vector<Field<PortfolioWidget>> f = {{"todayBalance", &PortfolioWidget::todayBalance},
+                                                        {"yesterdayBalance", &PortfolioWidget::yesterdayBalance}};
+  return f;
+}
+
+void appendJSONString(std::string& out, std::string_view text) {
+  out += '"';
+  for (unsigned char c : text) {
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      case '\b': out += "\\b"; break;
+      case '\f': out += "\\f"; break;
+      default:
+        if (c < 0x20) {
+          char buffer[8];
+          std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
+          out += buffer;
+        } else {
+          out += static_cast<char>(c);
+        }
+    }
+  }
+  out += '"';
+}
+
+const char* nonFiniteName(double value) {
+  if (std::isnan(value)) return "Double.nan";
+  return value > 0 ? "Double.infinity" : "-Double.infinity";
+}
+
+template <class Record>
+Result<std::string> encode(const Record& record) {
+  std::string out = "{";
+  bool first = true;
+  for (const auto& field : fields(&record)) {
+    if (!first) out += ',';
+    first = false;
+    appendJSONString(out, field.name);
+    out += ':';
+    if (auto* number = std::get_if<double Record::*>(&field.member)) {
+      double value = record.*(*number);
+      if (!std::isfinite(value)) {
+        return Result<std::string>::failure(Status::error(
+            Status::Code::kInvalidArgument, std::string("invalidValue(") + nonFiniteName(value) +
+                                                ", codingPath: [\"" + field.name + "\"], Unable to encode " +
+                                                nonFiniteName(value) + " directly in JSON.)"));
+      }
+      char buffer[64];
+      auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
+      out.append(buffer, end);
+    } else if constexpr (kHasText<Record>) {
+      appendJSONString(out, record.*std::get<std::string Record::*>(field.member));
+    }
+  }
+  out += '}';
+  return Result<std::string>::success(std::move(out));
+}
+
+const char* jsonTypeName(simdjson::dom::element_type type) {
+  switch (type) {
+    case simdjson::dom::element_type::ARRAY: return "an array";
+    case simdjson::dom::element_type::OBJECT: return "a dictionary";
+    case simdjson::dom::element_type::STRING: return "a string";
+    case simdjson::dom::element_type::BOOL: return "a bool";
+    case simdjson::dom::element_type::NULL_VALUE: return "null";
+    default: return "a number";
+  }
+}
+
+Status typeMismatch(const char* field, const char* expected, simdjson::dom::element_type found) {
+  std::string path = field ? std::string("codingPath: [\"") + field + "\"], " : "codingPath: [], ";
+  return Status::error(Status::Code::kParse, std::string("typeMismatch(") + expected + ", " + path +
+                                                 "Expected to decode " + expected + " but found " +
+                                                 jsonTypeName(found) + " instead.)");
+}
+
+template <class Record>
+Result<Record> decode(std::string_view json) {
+  simdjson::dom::parser parser;
+  simdjson::padded_string padded(json);
+  simdjson::dom::element root;
+  if (auto error = parser.parse(padded).get(root); error != simdjson::SUCCESS) {
+    return Result<Record>::failure(Status::error(
+        Status::Code::kParse, std::string("dataCorrupted(codingPath: [], The given data was not valid JSON. (") +
+                                  simdjson::error_message(error) + "))"));
+  }
+  simdjson::dom::object object;
+  if (root.get_object().get(object) != simdjson::SUCCESS) {
+    return Result<Record>::failure(typeMismatch(nullptr, "Dictionary<String, Any>", root.type()));
+  }
+  Record record{};
+  for (const auto& field : fields(&record)) {
+    simdjson::dom::element value;
+    if (object.at_key(field.name).get(value) != simdjson::SUCCESS) continue;  // missing: default
+    if (value.is_null()) continue;
+    if (auto* number = std::get_if<double Record::*>(&field.member)) {
+      double d = 0;
+      if (value.get_double().get(d) != simdjson::SUCCESS) {
+        return Result<Record>::failure(typeMismatch(field.name, "Double", value.type()));
+      }
+      record.*(*number) = d;
+    } else if constexpr (kHasText<Record>) {
+      std::string_view text;
+      if (value.get_string().get(text) != simdjson::SUCCESS) {
+        return Result<Record>::failure(typeMismatch(field.name, "String", value.type()));
+      }
+      record.*std::get<std::string Record::*>(field.member) = std::string(text);
+    }
+  }
+  return Result<Record>::success(std::move(record));
+}
+
+}  // namespace
+
+void PrintTo(const Portfolio& line, std::ostream* out) {
+  *out << "Portfolio{" << line.symbol << ", " << line.amount << ", " << line.price << ", " << line.priceChange
+       << "}";
+}
+
+void PrintTo(const PortfolioWidget& snapshot, std::ostream* out) {
+  *out << "PortfolioWidget{" << snapshot.todayBalance << ", " << snapshot.yesterdayBalance << "}";
+}
+
+Result<std::string> encodeJSON(const Portfolio& line) { return encode(line); }
+Result<std::string> encodeJSON(const PortfolioWidget& snapshot) { return encode(snapshot); }
+Result<Portfolio> decodePortfolio(std::string_view json) { return decode<Portfolio>(json); }
+Result<PortfolioWidget> decodePortfolioWidget(std::string_view json) { return decode<PortfolioWidget>(json); }
+
+}  // namespace quorvel

@@ -1,0 +1,39 @@
+#include "store/snapshot_store.h"
+
+#include "platform/foundation/debug_print.h"
+#include "platform/foundation/user_defaults.h"
+#include "store/shared_realm_configuration.h"
+
+namespace quorvel {
+
+using platform::foundation::debugPrint;
+using platform::foundation::UserDefaults;
+
+void savePortfolioWidget(double todayBalance, double yesterdayBalance) {
+  auto suite = UserDefaults::suite(appGroupIdentifier);
+  if (!suite) return;
+  auto json = encodeJSON(PortfolioWidget{todayBalance, yesterdayBalance});
+  if (!json.ok()) {
+    debugPrint("Unable to Encode Configs (" + json.status.localizedDescription() + ")");
+    return;
+  }
+  // A failed write is reported by the suite itself; the caller's entry
+  // still carries the balances.
+  suite->set(kPortfolioWidgetKey, UserDefaults::Data(json.value->begin(), json.value->end()));
+}
+
+std::optional<PortfolioWidget> loadPortfolioWidget() {
+  auto suite = UserDefaults::suite(appGroupIdentifier);
+  if (!suite) return std::nullopt;
+  auto bytes = suite->data(kPortfolioWidgetKey);
+  if (!bytes) return std::nullopt;
+  auto snapshot = decodePortfolioWidget(
+      std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
+  if (!snapshot.ok()) {
+    debugPrint("Unable to Decode Configs (" + snapshot.status.localizedDescription() + ")");
+    return std::nullopt;
+  }
+  return snapshot.value;
+}
+
+}  // namespace quorvel
