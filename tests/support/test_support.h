@@ -12,18 +12,17 @@
 
 #include "platform/foundation/status.h"
 
-#define EXPECT_OK(expr)                                                    \
-  do {                                                                     \
-    const ::platform::foundation::Status status_ = (expr);                 \
-    EXPECT_TRUE(status_.ok()) << status_.localizedDescription();           \
-  } while (0)
-#define ASSERT_OK(expr)                                                    \
-  do {                                                                     \
-    const ::platform::foundation::Status status_ = (expr);                 \
-    ASSERT_TRUE(status_.ok()) << status_.localizedDescription();           \
-  } while (0)
+// Status checks that name the failure and accept a streamed message.
+#define EXPECT_OK(expr) EXPECT_PRED_FORMAT1(::quorvel::testing::isOk, expr)
+#define ASSERT_OK(expr) ASSERT_PRED_FORMAT1(::quorvel::testing::isOk, expr)
 
 namespace quorvel::testing {
+
+inline ::testing::AssertionResult isOk(const char* expression, const platform::foundation::Status& status) {
+  if (status.ok()) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << expression << " failed: " << platform::foundation::codeName(status.code())
+                                       << ": " << status.localizedDescription();
+}
 
 // A fresh directory that is removed with the object.
 class TempDir {
