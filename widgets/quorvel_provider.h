@@ -11,16 +11,9 @@
 
 #include "platform/widgetkit/timeline.h"
 #include "store/portfolio.h"
+#include "widgets/quorvel_simple_entry.h"
 
 namespace quorvel {
-
-// One timeline entry: when it was built and the balances to draw, absent
-// when there is nothing to show.
-struct QuorvelSimpleEntry {
-  std::chrono::system_clock::time_point date;
-  std::optional<PortfolioWidget> portfolio;
-  friend bool operator==(const QuorvelSimpleEntry&, const QuorvelSimpleEntry&) = default;
-};
 
 class QuorvelProvider : public platform::widgetkit::TimelineProvider<QuorvelSimpleEntry> {
  public:
