@@ -4,24 +4,19 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 SANITIZE ?=
-FUZZ_SECONDS ?= 60
 
-ifneq ($(SANITIZE),)
-CMAKE_FLAGS += -DQUORVEL_SANITIZE=$(SANITIZE)
-endif
+# Command-line CMAKE_FLAGS must not drop the sanitizer choice.
+ALL_CMAKE_FLAGS = $(CMAKE_FLAGS) $(if $(SANITIZE),-DQUORVEL_SANITIZE=$(SANITIZE))
 
-.PHONY: all deps configure build test demo bench bench-peers fuzz lint format tsan asan clean
+.PHONY: all deps configure build test demo bench lint tsan asan clean
 
 all: build
 
 deps:
 	scripts/install-deps
 
-$(BUILD)/CMakeCache.txt:
-	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
-
 configure: deps
-	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+	cmake -S . -B $(BUILD) $(ALL_CMAKE_FLAGS)
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
@@ -30,7 +25,7 @@ test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 300
 
 asan:
-	$(MAKE) test BUILD=build-asan SANITIZE=address,undefined
+	$(MAKE) test BUILD=build-asan SANITIZE=address,undefined CMAKE_FLAGS="$(CMAKE_FLAGS) -DQUORVEL_BUILD_BENCH=OFF"
 
 tsan:
 	$(MAKE) test BUILD=build-tsan SANITIZE=thread
@@ -40,12 +35,6 @@ demo: build
 
 bench: build
 	scripts/bench $(BUILD)
-
-bench-peers: build
-	bench/peers/run $(BUILD)
-
-fuzz: deps
-	scripts/fuzz $(FUZZ_SECONDS)
 
 lint:
 	scripts/lint
