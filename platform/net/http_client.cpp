@@ -1,0 +1,237 @@
+#include "platform/net/http_client.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <limits>
+#include <memory>
+#include <mutex>
+#include <system_error>
+
+#include "platform/foundation/dispatch/dispatch_queue.h"
+#include "platform/net/curl_errors.h"
+
+namespace platform::net {
+
+namespace {
+
+using foundation::Status;
+
+constexpr long kMaxRedirects = 10;
+// A transfer slower than this many bytes a second for kStallSeconds is
+// given up as timed out: a server dripping bytes must not hold a request
+// until the total time-out.
+constexpr long kStallBytesPerSecond = 100;
+constexpr long kStallSeconds = 10;
+// Room a JSON parser needs past the end of the body, reserved up front so
+// that the body need not be copied to parse it.
+constexpr size_t kParserPadding = 64;
+
+void initializeCurlOnce() {
+  static std::once_flag once;
+  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+bool keptInQuery(unsigned char c) {
+  return std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~' || c == '/' || c == '?';
+}
+
+void appendEscaped(std::string& out, std::string_view text) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  for (const char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
+    // isalnum on a plain byte, independent of the process locale.
+    if (c < 0x80 && keptInQuery(c)) {
+      out += ch;
+    } else {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 0xF];
+    }
+  }
+}
+
+struct Transfer {
+  CURL* handle = nullptr;
+  std::string body;
+  size_t maxBodyBytes = 0;
+  bool tooLarge = false;
+  bool reserved = false;
+};
+
+size_t writeBody(char* data, size_t size, size_t count, void* context) {
+  auto* transfer = static_cast<Transfer*>(context);
+  const size_t length = size * count;
+  if (length > transfer->maxBodyBytes - transfer->body.size()) {
+    transfer->tooLarge = true;
+    return CURL_WRITEFUNC_ERROR;
+  }
+  if (!transfer->reserved) {
+    transfer->reserved = true;
+    curl_off_t expected = -1;
+    if (curl_easy_getinfo(transfer->handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &expected) == CURLE_OK &&
+        expected > 0 && static_cast<size_t>(expected) <= transfer->maxBodyBytes) {
+      transfer->body.reserve(static_cast<size_t>(expected) + kParserPadding);
+    }
+  }
+  transfer->body.append(data, length);
+  return length;
+}
+
+std::string urlPart(CURLU* url, CURLUPart part, unsigned flags = 0) {
+  char* text = nullptr;
+  if (curl_url_get(url, part, &text, flags) != CURLUE_OK || text == nullptr) return {};
+  std::string result(text);
+  curl_free(text);
+  return result;
+}
+
+// "Application/JSON; charset=utf-8" -> "application/json".
+std::string mimeTypeOf(const char* contentType) {
+  if (contentType == nullptr) return {};
+  std::string_view type(contentType);
+  type = type.substr(0, type.find(';'));
+  while (!type.empty() && (type.back() == ' ' || type.back() == '\t')) type.remove_suffix(1);
+  while (!type.empty() && (type.front() == ' ' || type.front() == '\t')) type.remove_prefix(1);
+  std::string lower(type);
+  std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) {
+    return static_cast<char>(c < 0x80 ? std::tolower(c) : c);
+  });
+  return lower;
+}
+
+// libcurl reads 0 as "no time-out"; here it means "time out at once".
+long timeoutMillis(std::chrono::milliseconds timeout) {
+  return static_cast<long>(std::max<std::chrono::milliseconds::rep>(timeout.count(), 1));
+}
+
+struct CurlDeleter {
+  void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+  void operator()(CURLU* url) const { curl_url_cleanup(url); }
+};
+
+}  // namespace
+
+std::string encodeURL(std::string_view url, const Parameters& parameters) {
+  if (parameters.empty()) return std::string(url);
+  const size_t fragment = std::min(url.find('#'), url.size());
+  const std::string_view beforeFragment = url.substr(0, fragment);
+  std::string out(beforeFragment);
+  const size_t queryStart = beforeFragment.find('?');
+  if (queryStart == std::string_view::npos) {
+    out += '?';
+  } else if (queryStart + 1 < beforeFragment.size() && beforeFragment.back() != '&') {
+    out += '&';
+  }
+  bool first = true;
+  for (const auto& [name, value] : parameters) {
+    if (!first) out += '&';
+    first = false;
+    appendEscaped(out, name);
+    out += '=';
+    appendEscaped(out, value);
+  }
+  out += url.substr(fragment);
+  return out;
+}
+
+DataResponse getSync(std::string_view url, const Parameters& parameters,
+                     const RequestOptions& options) {
+  initializeCurlOnce();
+  DataResponse response;
+  response.url = encodeURL(url, parameters);
+
+  // Parsing the address up front refuses relative addresses, which libcurl
+  // would otherwise complete with a guessed scheme.
+  std::unique_ptr<CURLU, CurlDeleter> address(curl_url());
+  std::unique_ptr<CURL, CurlDeleter> handle(curl_easy_init());
+  if (!address || !handle) {
+    response.status = Status::error(Status::Code::kIOError, "The request could not be started.");
+    return response;
+  }
+  if (curl_url_set(address.get(), CURLUPART_URL, response.url.c_str(), 0) != CURLUE_OK) {
+    response.status = Status::error(Status::Code::kUnsupported, "unsupported URL");
+    return response;
+  }
+  const std::string scheme = urlPart(address.get(), CURLUPART_SCHEME);
+  const bool isFile = scheme == "file";
+  const std::string filePath = isFile ? urlPart(address.get(), CURLUPART_PATH, CURLU_URLDECODE) : "";
+  std::error_code fileError;
+  if (isFile && !options.httpOnly && std::filesystem::is_directory(filePath, fileError)) {
+    // libcurl would "read" a folder as an empty body.
+    response.status = Status::error(Status::Code::kIOError,
+                                    "The file couldn’t be opened because it is a folder.");
+    return response;
+  }
+
+  Transfer transfer;
+  transfer.handle = handle.get();
+  transfer.maxBodyBytes = options.maxBodyBytes;
+  char errorText[CURL_ERROR_SIZE] = {};
+  CURL* h = handle.get();
+  curl_easy_setopt(h, CURLOPT_CURLU, address.get());
+  curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorText);
+  curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, writeBody);
+  curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer);
+  curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, options.httpOnly ? "http,https" : "http,https,file");
+  // A server can never send the client to a local file.
+  curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(h, CURLOPT_MAXREDIRS, kMaxRedirects);
+  curl_easy_setopt(h, CURLOPT_ACCEPT_ENCODING, "");  // every encoding libcurl can decode
+  curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L);
+  curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L);
+  curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, timeoutMillis(options.connectTimeout));
+  curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, timeoutMillis(options.totalTimeout));
+  curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, kStallBytesPerSecond);
+  curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
+  // Refuses a declared length over the cap before any byte arrives; the
+  // write callback enforces the cap on the decoded bytes either way.
+  curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE,
+                   static_cast<curl_off_t>(std::min<size_t>(
+                       options.maxBodyBytes, std::numeric_limits<curl_off_t>::max())));
+
+  const CURLcode code = curl_easy_perform(h);
+
+  long statusCode = 0;
+  curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &statusCode);
+  char* contentType = nullptr;
+  curl_easy_getinfo(h, CURLINFO_CONTENT_TYPE, &contentType);
+  char* effectiveURL = nullptr;
+  curl_easy_getinfo(h, CURLINFO_EFFECTIVE_URL, &effectiveURL);
+
+  response.statusCode = statusCode;
+  response.mimeType = mimeTypeOf(contentType);
+  if (effectiveURL != nullptr) response.url = effectiveURL;
+  if (code == CURLE_OK && !transfer.tooLarge) {
+    // A file read has no status line; a successful one stands for a 200.
+    if (isFile && response.statusCode == 0) response.statusCode = 200;
+    response.body = std::move(transfer.body);
+    return response;
+  }
+  FailedTransfer failure;
+  failure.code = code;
+  failure.bodyTooLarge = transfer.tooLarge;
+  failure.host = urlPart(address.get(), CURLUPART_HOST);
+  failure.filePath = filePath;
+  failure.detail = errorText;
+  response.status = statusForFailedTransfer(failure);
+  return response;
+}
+
+void get(std::string url, Parameters parameters, RequestOptions options,
+         std::function<void(DataResponse)> completion) {
+  // The blocking transfer runs on a global worker; the pool grows past
+  // workers blocked like this one, so other background work is not held up.
+  foundation::DispatchQueue::global().async(
+      [url = std::move(url), parameters = std::move(parameters), options,
+       completion = std::move(completion)] {
+        DataResponse response = getSync(url, parameters, options);
+        if (completion) completion(std::move(response));
+      });
+}
+
+}  // namespace platform::net

@@ -1,0 +1,79 @@
+#include "platform/net/json_response.h"
+
+#include <utility>
+
+namespace platform::net {
+
+namespace {
+
+using foundation::Status;
+
+constexpr const char* kNotJSON =
+    "JSON could not be serialized because of error: The data couldn’t be read because it isn’t in "
+    "the correct format.";
+constexpr const char* kEmptyBody =
+    "Response could not be serialized, input data was nil or zero length.";
+
+}  // namespace
+
+foundation::Result<std::shared_ptr<const JSONDocument>> JSONDocument::parse(std::string bytes) {
+  std::shared_ptr<JSONDocument> document(new JSONDocument);
+  const size_t length = bytes.size();
+  document->bytes_ = std::move(bytes);
+  // Zeroed padding, so the parser never reads uninitialised bytes; a body
+  // reserved with room for it is not copied.
+  document->bytes_.resize(length + simdjson::SIMDJSON_PADDING, '\0');
+  simdjson::dom::element root;
+  const simdjson::error_code error =
+      document->parser_.parse(document->bytes_.data(), length, false).get(root);
+  if (error != simdjson::SUCCESS) {
+    return foundation::Result<std::shared_ptr<const JSONDocument>>::failure(
+        Status::error(Status::Code::kParse, kNotJSON));
+  }
+  document->bytes_.resize(length);
+  document->root_ = root;
+  return foundation::Result<std::shared_ptr<const JSONDocument>>::success(std::move(document));
+}
+
+std::shared_ptr<const JSONDocument> JSONDocument::null() {
+  // Made once and never destroyed: workers may still hold it at exit.
+  static const auto* const document =
+      new std::shared_ptr<const JSONDocument>(*parse("null").value);
+  return *document;
+}
+
+JSONResponse serializeJSON(DataResponse response) {
+  JSONResponse out;
+  out.statusCode = response.statusCode;
+  if (!response.status.ok()) {
+    out.status = std::move(response.status);
+    return out;
+  }
+  if (response.body.empty()) {
+    // "No Content" and "Reset Content" have no body by definition.
+    if (response.statusCode == 204 || response.statusCode == 205) {
+      out.json = JSONDocument::null();
+    } else {
+      out.status = Status::error(Status::Code::kParse, kEmptyBody);
+    }
+    return out;
+  }
+  auto parsed = JSONDocument::parse(std::move(response.body));
+  if (!parsed.ok()) {
+    out.status = std::move(parsed.status);
+  } else {
+    out.json = std::move(*parsed.value);
+  }
+  return out;
+}
+
+void getJSON(std::string url, Parameters parameters, RequestOptions options,
+             std::function<void(JSONResponse)> completion) {
+  get(std::move(url), std::move(parameters), options,
+      [completion = std::move(completion)](DataResponse response) {
+        JSONResponse json = serializeJSON(std::move(response));
+        if (completion) completion(std::move(json));
+      });
+}
+
+}  // namespace platform::net
