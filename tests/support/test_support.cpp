@@ -8,7 +8,28 @@
 #include <sstream>
 #include <thread>
 
+// The text stack (fontconfig, pango, cairo) is not built with sanitizers;
+// these name what its own bookkeeping trips in the test binaries. Unused
+// without sanitizers.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+extern "C" const char* __tsan_default_suppressions() {
+  return "race:libfontconfig.so\nrace:libglib-2.0.so\nrace:libpangoft2-1.0.so\nrace:libpango-1.0.so\n"
+         "race:libharfbuzz.so\nrace:libcairo.so\n";
+}
+
 namespace quorvel::testing {
+namespace {
+
+// Executables started by the tests inherit where they live and the same
+// suppressions, unless the caller already chose.
+const bool kEnvironmentReady = [] {
+  ::setenv("QUORVEL_BIN_DIR", QUORVEL_DEFAULT_BIN_DIR, 0);
+  ::setenv("LSAN_OPTIONS", "suppressions=" QUORVEL_SANITIZER_DIR "/lsan.supp", 0);
+  ::setenv("TSAN_OPTIONS", "suppressions=" QUORVEL_SANITIZER_DIR "/tsan.supp", 0);
+  return true;
+}();
+
+}  // namespace
 
 TempDir::TempDir() {
   std::string tmpl = (std::filesystem::temp_directory_path() / "quorvel-test-XXXXXX").string();

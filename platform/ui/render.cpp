@@ -1,0 +1,189 @@
+#include "platform/ui/render.h"
+
+#include <cairo-svg.h>
+#include <cairo.h>
+
+#include <cmath>
+#include <fstream>
+
+#include "platform/ui/layout_engine.h"
+#include "platform/ui/shapes.h"
+
+namespace platform::ui {
+namespace {
+
+using foundation::Result;
+using foundation::Status;
+
+Status validate(const RenderOptions& options) {
+  const Size size = options.size;
+  if (!(std::isfinite(size.width) && std::isfinite(size.height) && size.width > 0 &&
+        size.height > 0 && size.width <= kMaxRenderSide && size.height <= kMaxRenderSide)) {
+    return Status::error(Status::Code::kInvalidArgument,
+                         "Render size must be positive and at most 4096 points a side");
+  }
+  if (!(std::isfinite(options.scale) && options.scale > 0 && options.scale <= kMaxRenderScale)) {
+    return Status::error(Status::Code::kInvalidArgument,
+                         "Render scale must be more than 0 and at most 4");
+  }
+  return Status();
+}
+
+int pixels(double points, double scale) {
+  return std::max(1, static_cast<int>(std::lround(points * scale)));
+}
+
+// Draws the widget: its rounded container, the container background behind
+// everything, then the content (full bleed, or inset by the content margins).
+void drawWidget(cairo_t* cr, const View& view, const RenderOptions& options) {
+  cairo_scale(cr, options.scale, options.scale);
+  const Rect widget{{0, 0}, options.size};
+  detail::DrawContext context{cr, options.colorScheme, options.scale};
+
+  detail::ElementTree tree = detail::buildElementTree(view);
+  cairo_save(cr);
+  const double radius = std::isfinite(options.cornerRadius) ? options.cornerRadius : 0;
+  detail::appendRoundedRect(cr, widget, radius, RoundedCornerStyle::continuous);
+  cairo_clip(cr);
+
+  Rect content = widget;
+  if (options.contentMargins) {
+    if (options.contentMarginFill) {
+      cairo_rectangle(cr, 0, 0, widget.size.width, widget.size.height);
+      detail::setSourceColor(cr, options.contentMarginFill->resolve(options.colorScheme));
+      cairo_fill(cr);
+    }
+    const double margin =
+        std::min(kWidgetContentMargin, std::min(widget.size.width, widget.size.height) / 2);
+    content =
+        Rect{{margin, margin}, {widget.size.width - 2 * margin, widget.size.height - 2 * margin}};
+  }
+  if (tree.containerBackground) {
+    const ProposedSize proposal = ProposedSize::from(widget.size);
+    const Size size = tree.containerBackground->sizeThatFits(proposal);
+    tree.containerBackground->place(detail::alignedOrigin(widget, size, tree.containerAlignment),
+                                    proposal);
+    tree.containerBackground->draw(context);
+  }
+  detail::layoutRoot(*tree.root, content);
+  tree.root->draw(context);
+  cairo_restore(cr);
+}
+
+cairo_status_t appendToString(void* closure, const unsigned char* data, unsigned int length) {
+  static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
+  return CAIRO_STATUS_SUCCESS;
+}
+
+// An image surface with the widget drawn on it; the caller destroys it.
+Result<cairo_surface_t*> renderSurface(const View& view, const RenderOptions& options) {
+  if (Status status = validate(options); !status.ok())
+    return Result<cairo_surface_t*>::failure(status);
+  cairo_surface_t* surface =
+      cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pixels(options.size.width, options.scale),
+                                 pixels(options.size.height, options.scale));
+  if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+    const Status status = Status::error(Status::Code::kIOError,
+                                        cairo_status_to_string(cairo_surface_status(surface)));
+    cairo_surface_destroy(surface);
+    return Result<cairo_surface_t*>::failure(status);
+  }
+  cairo_t* cr = cairo_create(surface);
+  drawWidget(cr, view, options);
+  cairo_destroy(cr);
+  cairo_surface_flush(surface);
+  return Result<cairo_surface_t*>::success(surface);
+}
+
+Status writeFile(const std::filesystem::path& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  out.close();
+  if (!out) {
+    return Status::error(Status::Code::kIOError, "Cannot write " + path.string());
+  }
+  return Status();
+}
+
+}  // namespace
+
+Bitmap::Pixel Bitmap::pixel(int x, int y) const {
+  if (x < 0 || y < 0 || x >= width || y >= height) return {};
+  const std::uint32_t argb = pixels[static_cast<std::size_t>(y) * width + x];
+  const std::uint32_t a = argb >> 24;
+  if (a == 0) return {};
+  auto unpremultiply = [a](std::uint32_t c) {
+    return static_cast<std::uint8_t>(std::min<std::uint32_t>(255, (c * 255 + a / 2) / a));
+  };
+  return {unpremultiply((argb >> 16) & 0xff), unpremultiply((argb >> 8) & 0xff),
+          unpremultiply(argb & 0xff), static_cast<std::uint8_t>(a)};
+}
+
+Result<Bitmap> renderToBitmap(const View& view, const RenderOptions& options) {
+  Result<cairo_surface_t*> surface = renderSurface(view, options);
+  if (!surface.ok()) return Result<Bitmap>::failure(surface.status);
+  cairo_surface_t* s = *surface.value;
+  Bitmap bitmap;
+  bitmap.width = cairo_image_surface_get_width(s);
+  bitmap.height = cairo_image_surface_get_height(s);
+  bitmap.pixels.resize(static_cast<std::size_t>(bitmap.width) * bitmap.height);
+  const int stride = cairo_image_surface_get_stride(s);
+  const unsigned char* data = cairo_image_surface_get_data(s);
+  for (int y = 0; y < bitmap.height; ++y) {
+    const auto* row =
+        reinterpret_cast<const std::uint32_t*>(data + static_cast<std::size_t>(y) * stride);
+    std::copy(row, row + bitmap.width,
+              bitmap.pixels.begin() + static_cast<std::ptrdiff_t>(y) * bitmap.width);
+  }
+  cairo_surface_destroy(s);
+  return Result<Bitmap>::success(std::move(bitmap));
+}
+
+Result<std::string> renderToPNGData(const View& view, const RenderOptions& options) {
+  Result<cairo_surface_t*> surface = renderSurface(view, options);
+  if (!surface.ok()) return Result<std::string>::failure(surface.status);
+  std::string bytes;
+  const cairo_status_t status =
+      cairo_surface_write_to_png_stream(*surface.value, appendToString, &bytes);
+  cairo_surface_destroy(*surface.value);
+  if (status != CAIRO_STATUS_SUCCESS) {
+    return Result<std::string>::failure(
+        Status::error(Status::Code::kIOError, cairo_status_to_string(status)));
+  }
+  return Result<std::string>::success(std::move(bytes));
+}
+
+Status renderToPNG(const View& view, const RenderOptions& options,
+                   const std::filesystem::path& path) {
+  Result<std::string> png = renderToPNGData(view, options);
+  if (!png.ok()) return png.status;
+  return writeFile(path, *png.value);
+}
+
+Result<std::string> renderToSVGData(const View& view, const RenderOptions& options) {
+  if (Status status = validate(options); !status.ok()) return Result<std::string>::failure(status);
+  std::string bytes;
+  cairo_surface_t* surface = cairo_svg_surface_create_for_stream(
+      appendToString, &bytes, options.size.width * options.scale,
+      options.size.height * options.scale);
+  cairo_t* cr = cairo_create(surface);
+  drawWidget(cr, view, options);
+  cairo_destroy(cr);
+  cairo_surface_finish(surface);
+  const cairo_status_t status = cairo_surface_status(surface);
+  cairo_surface_destroy(surface);
+  if (status != CAIRO_STATUS_SUCCESS) {
+    return Result<std::string>::failure(
+        Status::error(Status::Code::kIOError, cairo_status_to_string(status)));
+  }
+  return Result<std::string>::success(std::move(bytes));
+}
+
+Status renderToSVG(const View& view, const RenderOptions& options,
+                   const std::filesystem::path& path) {
+  Result<std::string> svg = renderToSVGData(view, options);
+  if (!svg.ok()) return svg.status;
+  return writeFile(path, *svg.value);
+}
+
+}  // namespace platform::ui

@@ -1,0 +1,308 @@
+#include "platform/usernotifications/extension_main.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <mutex>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <sstream>
+
+#include "platform/foundation/bundle.h"
+#include "platform/foundation/dispatch/dispatch_queue.h"
+#include "platform/foundation/status.h"
+#include "platform/usernotifications/notification_request.h"
+#include "platform/usernotifications/service_extension.h"
+
+namespace platform::usernotifications {
+namespace {
+
+using foundation::DispatchQueue;
+using foundation::Result;
+using foundation::Status;
+using Fields = UNNotificationContent::Fields;
+
+constexpr double kDefaultTimeLimitSeconds = 30;
+constexpr double kMinTimeLimitSeconds = 0.001;
+constexpr double kMaxTimeLimitSeconds = 86400;
+// A push payload is at most a few kilobytes; anything far beyond is not one.
+constexpr std::size_t kMaxPayloadBytes = 1u << 20;
+
+// The first content delivered for the request, and by which path. Written
+// on the main queue; read there and after the run loop has stopped.
+struct Delivery {
+  std::mutex mutex;
+  std::optional<Fields> content;
+  const char* deliveredBy = nullptr;
+  // True only while the expiry entry point runs on the main queue.
+  std::atomic<bool> expiryRunning{false};
+
+  bool delivered() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return content.has_value();
+  }
+  void record(Fields fields, const char* by) {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (content) return;  // the first delivery is the one shown
+    content = std::move(fields);
+    deliveredBy = by;
+  }
+};
+
+// The callback handed to the extension: callable from any thread, any number
+// of times. The content is read at the moment of the call (that is what is
+// shown), and the record is made on the main queue.
+ContentHandler makeContentHandler(std::shared_ptr<Delivery> delivery) {
+  return [delivery](std::shared_ptr<UNNotificationContent> content) {
+    if (!content) return;
+    Fields fields = content->fields();
+    const char* by = DispatchQueue::isMainThread() && delivery->expiryRunning ? "expiry" : "helper";
+    DispatchQueue::main().async([delivery, fields = std::move(fields), by]() mutable {
+      delivery->record(std::move(fields), by);
+    });
+  };
+}
+
+Result<std::string> readAll(std::istream& stream, const std::string& name) {
+  std::string bytes;
+  char buffer[8192];
+  while (stream.read(buffer, sizeof(buffer)) || stream.gcount() > 0) {
+    bytes.append(buffer, static_cast<std::size_t>(stream.gcount()));
+    if (bytes.size() > kMaxPayloadBytes) {
+      return Result<std::string>::failure(
+          Status::error(Status::Code::kTooLarge, "payload " + name + " is larger than 1 MiB"));
+    }
+  }
+  if (stream.bad()) {
+    return Result<std::string>::failure(
+        Status::error(Status::Code::kIOError, "cannot read payload " + name));
+  }
+  return Result<std::string>::success(std::move(bytes));
+}
+
+Result<std::string> readPayloadBytes(const std::string& source, std::istream& in) {
+  if (source == "-") return readAll(in, "from standard input");
+  std::error_code ec;
+  if (std::filesystem::is_directory(source, ec)) {
+    return Result<std::string>::failure(Status::error(
+        Status::Code::kInvalidArgument, "cannot read payload " + source + ": it is a directory"));
+  }
+  std::ifstream file(source, std::ios::binary);
+  if (!file) {
+    return Result<std::string>::failure(Status::error(
+        Status::Code::kNotFound, "cannot read payload " + source + ": " + std::strerror(errno)));
+  }
+  return readAll(file, source);
+}
+
+Result<nlohmann::json> parsePayload(const std::string& bytes, const std::string& source) {
+  const std::string name = source == "-" ? "from standard input" : source;
+  try {
+    return Result<nlohmann::json>::success(nlohmann::json::parse(bytes));
+  } catch (const nlohmann::json::parse_error& error) {
+    // The library's message names the byte where reading stopped.
+    std::string detail = error.what();
+    if (auto colon = detail.find("parse error"); colon != std::string::npos)
+      detail = detail.substr(colon);
+    return Result<nlohmann::json>::failure(
+        Status::error(Status::Code::kParse, "payload " + name + " is not JSON: " + detail));
+  }
+}
+
+Status writeError(const std::string& path) {
+  return Status::error(Status::Code::kIOError,
+                       "cannot write " + path + ": " + std::strerror(errno));
+}
+
+// Writes all of `text` to `fd`, then closes it.
+Status writeAndClose(int fd, const std::string& text, const std::string& path) {
+  Status status;
+  size_t written = 0;
+  while (written < text.size()) {
+    ssize_t n = ::write(fd, text.data() + written, text.size() - written);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      status = writeError(path);
+      break;
+    }
+    written += static_cast<size_t>(n);
+  }
+  if (::close(fd) != 0 && status.ok()) status = writeError(path);
+  return status;
+}
+
+// Writes the result to `path`. A regular file (or a new one) is replaced as
+// a whole, so a reader sees the old file or the new one; through a symbolic
+// link the file it points to is replaced and the link stays. Anything else
+// (a terminal, a pipe, /dev/null) is written to as it is, never replaced.
+Status writeOutput(const std::string& path, const std::string& text) {
+  std::error_code ec;
+  const std::filesystem::file_status target = std::filesystem::status(path, ec);
+  if (std::filesystem::exists(target) && !std::filesystem::is_regular_file(target)) {
+    if (std::filesystem::is_directory(target)) {
+      return Status::error(Status::Code::kInvalidArgument,
+                           "cannot write " + path + ": it is a directory");
+    }
+    int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) return writeError(path);
+    return writeAndClose(fd, text, path);
+  }
+
+  std::filesystem::path destination = std::filesystem::weakly_canonical(path, ec);
+  if (ec) destination = path;
+  // A fresh name beside the destination, created exclusively so that no
+  // existing file or link is ever written through.
+  std::filesystem::path temporary;
+  int fd = -1;
+  for (int attempt = 0; fd < 0 && attempt < 8; ++attempt) {
+    temporary = destination;
+    temporary += ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0 && errno != EEXIST) return writeError(path);
+  }
+  if (fd < 0) return writeError(path);
+  if (Status status = writeAndClose(fd, text, path); !status.ok()) {
+    ::unlink(temporary.c_str());
+    return status;
+  }
+  if (::rename(temporary.c_str(), destination.c_str()) != 0) {
+    Status status = writeError(path);
+    ::unlink(temporary.c_str());
+    return status;
+  }
+  return Status::okStatus();
+}
+
+std::string programName(const std::vector<std::string>& args) {
+  if (args.empty() || args[0].empty()) return "extension";
+  return std::filesystem::path(args[0]).filename().string();
+}
+
+}  // namespace
+
+int runServiceExtension(const std::vector<std::string>& args, const NSExtensionInfo& info,
+                        std::istream& in, std::ostream& out, std::ostream& err) {
+  const std::string program = programName(args);
+  std::string payloadSource = "-";
+  std::string outputTarget = "-";
+  double timeLimitSeconds = kDefaultTimeLimitSeconds;
+
+  CLI::App app("Runs the notification service extension on one push payload, as the system would.",
+               program);
+  app.add_option("--payload", payloadSource, "Push payload (JSON) to read; - for standard input")
+      ->capture_default_str();
+  app.add_option("--time-limit", timeLimitSeconds,
+                 "Seconds before the expiry entry point is called")
+      ->capture_default_str();
+  app.add_option("--output", outputTarget,
+                 "Where to write the result (JSON); - for standard output")
+      ->capture_default_str();
+
+  std::vector<const char*> argv;
+  for (const std::string& arg : args) argv.push_back(arg.c_str());
+  if (argv.empty()) argv.push_back("extension");
+  try {
+    app.parse(static_cast<int>(argv.size()), argv.data());
+  } catch (const CLI::CallForHelp& help) {
+    return app.exit(help, out, err);
+  } catch (const CLI::ParseError& error) {
+    err << program << ": ";
+    app.exit(error, out, err);
+    return 2;
+  }
+  // Written as a negated range test so that "nan" is refused too.
+  if (!(timeLimitSeconds >= kMinTimeLimitSeconds && timeLimitSeconds <= kMaxTimeLimitSeconds)) {
+    err << program << ": --time-limit must be between 0.001 and 86400 seconds\n";
+    return 2;
+  }
+
+  auto bytes = readPayloadBytes(payloadSource, in);
+  if (!bytes.ok()) {
+    err << program << ": " << bytes.status.localizedDescription() << "\n";
+    return 2;
+  }
+  auto payload = parsePayload(*bytes.value, payloadSource);
+  if (!payload.ok()) {
+    err << program << ": " << payload.status.localizedDescription() << "\n";
+    return 2;
+  }
+  auto request = UNNotificationRequest::fromPayload(*payload.value);
+  if (!request.ok()) {
+    err << program << ": unusable payload: " << request.status.localizedDescription() << "\n";
+    return 2;
+  }
+
+  foundation::setMainBundleIdentifier(info.bundleIdentifier);
+  std::shared_ptr<UNNotificationServiceExtension> service =
+      createPrincipalClass(info.principalClass);
+  if (!service) {
+    err << program << ": no principal class named \"" << info.principalClass
+        << "\" is registered\n";
+    return 1;
+  }
+
+  auto delivery = std::make_shared<Delivery>();
+  const auto delivered = [&delivery] { return delivery->delivered(); };
+  const auto timeLimit = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+      std::chrono::duration<double>(timeLimitSeconds));
+
+  DispatchQueue::main().async(
+      [service, request = *request.value, handler = makeContentHandler(delivery)] {
+        service->didReceiveNotificationRequest(request, handler);
+      });
+  if (!foundation::runMainQueueUntil(delivered, std::chrono::steady_clock::now() + timeLimit)) {
+    DispatchQueue::main().async([service, delivery] {
+      delivery->expiryRunning = true;
+      service->serviceExtensionTimeWillExpire();
+      delivery->expiryRunning = false;
+    });
+    foundation::runMainQueueUntil(delivered, std::chrono::steady_clock::now() + kExpiryGracePeriod);
+  }
+
+  nlohmann::ordered_json result;
+  {
+    std::lock_guard<std::mutex> lock(delivery->mutex);
+    result["deliveredBy"] = delivery->deliveredBy ? nlohmann::ordered_json(delivery->deliveredBy)
+                                                  : nlohmann::ordered_json(nullptr);
+    result["content"] =
+        delivery->content ? toJSON(*delivery->content) : nlohmann::ordered_json(nullptr);
+  }
+  // Payload texts need not be valid UTF-8; replace what is not rather than fail.
+  const std::string line =
+      result.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+  if (outputTarget == "-") {
+    out << line << std::flush;
+    if (!out) {
+      err << program << ": cannot write the result to standard output\n";
+      return 2;
+    }
+  } else if (Status written = writeOutput(outputTarget, line); !written.ok()) {
+    err << program << ": " << written.localizedDescription() << "\n";
+    return 2;
+  }
+  return result["deliveredBy"].is_null() ? 1 : 0;
+}
+
+int NSExtensionMain(int argc, char** argv, const NSExtensionInfo& info) {
+  std::vector<std::string> args(argv, argv + argc);
+  int status = runServiceExtension(args, info, std::cin, std::cout, std::cerr);
+  // The system ends an extension's process once it has its answer; work
+  // still in flight (an image transfer past the time limit) is abandoned, not
+  // waited for. Ending here, without exit-time clean-up, also keeps library
+  // tear-down (TLS, for one) from racing such a transfer's thread.
+  std::cout.flush();
+  std::cerr.flush();
+  std::fflush(nullptr);
+  std::_Exit(status);
+}
+
+}  // namespace platform::usernotifications

@@ -1,0 +1,44 @@
+// NSExtensionMain: the executable entry of a notification service
+// extension, standing in for the system that runs it. It reads a push
+// payload, creates the principal class by its runtime name, calls the
+// request entry point, runs the main queue until content is delivered or the
+// time limit passes, then calls the expiry entry point and waits briefly.
+//
+//   <program> [--payload FILE|-] [--time-limit SECONDS] [--output FILE|-]
+//
+// Writes one line of JSON,
+//   {"deliveredBy":"helper"|"expiry"|null,"content":{…}|null}
+// (content as toJSON of the first delivered content). Exit status: 0
+// delivered, 1 nothing delivered, 2 usage error, unreadable payload or
+// unwritable output (a message on standard error).
+// Call from the process's main thread, once.
+#pragma once
+
+#include <chrono>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace platform::usernotifications {
+
+// What the extension's property list declares.
+struct NSExtensionInfo {
+  std::string bundleIdentifier;  // becomes the main bundle's identifier
+  std::string principalClass;    // runtime name, see registerPrincipalClass
+};
+
+// How long the entry waits after calling the expiry entry point for a
+// delivery it may still make from another thread.
+inline constexpr std::chrono::milliseconds kExpiryGracePeriod{1000};
+
+// Never returns: ends the process with the exit status once the result is
+// written, abandoning work still in flight.
+[[noreturn]] int NSExtensionMain(int argc, char** argv, const NSExtensionInfo& info);
+
+// The same with explicit arguments (args[0] is the program name) and
+// streams: `in` for "--payload -", `out` for "--output -" and help, `err`
+// for messages.
+int runServiceExtension(const std::vector<std::string>& args, const NSExtensionInfo& info,
+                        std::istream& in, std::ostream& out, std::ostream& err);
+
+}  // namespace platform::usernotifications

@@ -1,0 +1,168 @@
+// End-to-end tests of QuorvelWidgetsExtension and quorvel-host: the built
+// executables run as processes in a fresh home, with the exchange's answer
+// read from a file:// recording.
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+
+#include "tests/support/test_support.h"
+
+extern char** environ;
+
+namespace quorvel {
+namespace {
+
+using nlohmann::json;
+
+struct ProcessResult {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+
+std::filesystem::path binary(const std::string& name) {
+  const char* dir = std::getenv("QUORVEL_BIN_DIR");
+  return std::filesystem::path(dir && *dir ? dir : "build/bin") / name;
+}
+
+ProcessResult run(const std::string& name, const std::vector<std::string>& args) {
+  testing::TempDir io;
+  const std::string outPath = (io.path() / "out").string();
+  const std::string errPath = (io.path() / "err").string();
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  const std::string program = binary(name).string();
+  std::vector<char*> argv{const_cast<char*>(program.c_str())};
+  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+
+  ProcessResult result;
+  pid_t pid = -1;
+  const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0) {
+    ADD_FAILURE() << "cannot start " << program << ": " << std::strerror(spawned);
+    return result;
+  }
+  int status = 0;
+  if (!testing::waitUntil([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, std::chrono::seconds(60))) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &status, 0);
+    ADD_FAILURE() << program << " did not finish";
+  }
+  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  result.out = testing::readFileBytes(outPath);
+  result.err = testing::readFileBytes(errPath);
+  return result;
+}
+
+// The response: the last line of standard output.
+json lastLine(const std::string& out) {
+  std::string text = out;
+  while (!text.empty() && text.back() == '\n') text.pop_back();
+  return json::parse(text.substr(text.rfind('\n') == std::string::npos ? 0 : text.rfind('\n') + 1));
+}
+
+class WidgetsEndToEndTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto recording = home_.path() / "exchange" / "api" / "v3" / "ticker";
+    std::filesystem::create_directories(recording);
+    std::ofstream(recording / "24hr") << testing::fixture("tickers/ticker-24hr-full.json");
+  }
+  std::string recordingURL() const { return "file://" + (home_.path() / "exchange").string(); }
+
+  testing::ScopedHome home_;
+};
+
+TEST_F(WidgetsEndToEndTest, DescribeListsBothWidgets) {
+  const auto result = run("QuorvelWidgetsExtension", {"describe"});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  const json described = lastLine(result.out);
+  ASSERT_EQ(described["widgets"].size(), 2u);
+  EXPECT_EQ(described["widgets"][0]["kind"], "QuorvelSmallWidget");
+  EXPECT_EQ(described["widgets"][0]["families"], json::array({"systemSmall"}));
+  EXPECT_EQ(described["widgets"][1]["kind"], "QuorvelMediumWidget");
+  EXPECT_EQ(described["widgets"][1]["families"], json::array({"systemMedium"}));
+  EXPECT_EQ(described["widgets"][0]["displayName"], "Portfolio");
+}
+
+TEST_F(WidgetsEndToEndTest, TimelineValuesHoldingsFromRecording) {
+  testing::ScopedEnv api("QUORVEL_API_BASE_URL", recordingURL());
+  ASSERT_EQ(run("quorvel-host", {"holdings", "add", "btcusdt", "0.25"}).exitCode, 0);
+  ASSERT_EQ(run("quorvel-host", {"holdings", "add", "ETHUSDT", "2"}).exitCode, 0);
+  const auto png = home_.path() / "medium.png";
+  const auto result = run("QuorvelWidgetsExtension", {"timeline", "--kind", "QuorvelMediumWidget", "--json", "-",
+                                                      "--png", png.string(), "--scale", "1", "--deadline", "20"});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  const json response = lastLine(result.out);
+  EXPECT_EQ(response["request"], "timeline");
+  EXPECT_EQ(response["family"], "systemMedium");
+  EXPECT_EQ(response["policy"], "atEnd");
+  ASSERT_EQ(response["entries"].size(), 1u);
+  EXPECT_TRUE(response["entries"][0]["portfolio"].is_object());
+  EXPECT_GT(response["entries"][0]["portfolio"]["todayBalance"].get<double>(), 0);
+  EXPECT_GT(std::filesystem::file_size(png), 0u);
+
+  const auto snapshot = run("quorvel-host", {"snapshot", "show"});
+  ASSERT_EQ(snapshot.exitCode, 0) << snapshot.err;
+  EXPECT_EQ(lastLine(snapshot.out), response["entries"][0]["portfolio"]);
+}
+
+TEST_F(WidgetsEndToEndTest, PlaceholderHasNoPortfolioAndNullPolicy) {
+  const auto result = run("QuorvelWidgetsExtension", {"placeholder", "--kind", "QuorvelSmallWidget", "--json", "-"});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  const json response = lastLine(result.out);
+  EXPECT_TRUE(response["policy"].is_null());
+  EXPECT_TRUE(response["entries"][0]["portfolio"].is_null());
+}
+
+TEST_F(WidgetsEndToEndTest, BadUsageExitsTwo) {
+  EXPECT_EQ(run("QuorvelWidgetsExtension", {}).exitCode, 2);
+  EXPECT_EQ(run("QuorvelWidgetsExtension", {"timeline"}).exitCode, 2);
+  EXPECT_EQ(run("QuorvelWidgetsExtension", {"timeline", "--kind", "Nope"}).exitCode, 2);
+  EXPECT_EQ(run("QuorvelWidgetsExtension", {"snapshot", "--kind", "QuorvelSmallWidget", "--scale", "9"}).exitCode, 2);
+}
+
+TEST_F(WidgetsEndToEndTest, HostAddsListsAndRemovesHoldings) {
+  ASSERT_EQ(run("quorvel-host", {"holdings", "add", "btcusdt", "0.25"}).exitCode, 0);
+  ASSERT_EQ(run("quorvel-host", {"holdings", "add", "SOLUSDT", "15"}).exitCode, 0);
+  EXPECT_EQ(run("quorvel-host", {"holdings", "list"}).out, "btcusdt BTC 0.25\nSOLUSDT SOL 15\n");
+  ASSERT_EQ(run("quorvel-host", {"holdings", "remove", "btc"}).exitCode, 0);
+  EXPECT_EQ(run("quorvel-host", {"holdings", "list"}).out, "SOLUSDT SOL 15\n");
+  EXPECT_EQ(run("quorvel-host", {"holdings", "remove", "BTC"}).exitCode, 1);
+}
+
+TEST_F(WidgetsEndToEndTest, HostRejectsBadAmountsAndKeepsStoreWhole) {
+  for (const char* bad : {"abc", "-1", "1e999", "nan", "2x", ""}) {
+    const auto result = run("quorvel-host", {"holdings", "add", "BTCUSDT", bad});
+    EXPECT_EQ(result.exitCode, 2) << bad;
+    EXPECT_NE(result.err.find("amount"), std::string::npos) << result.err;
+  }
+  const auto file = home_.path() / "import.json";
+  std::ofstream(file) << R"([{"symbol":"BTCUSDT","amount":1},{"symbol":"ETHUSDT","amount":-2}])";
+  const auto imported = run("quorvel-host", {"holdings", "import", file.string()});
+  EXPECT_EQ(imported.exitCode, 2);
+  EXPECT_NE(imported.err.find("element 1"), std::string::npos) << imported.err;
+  EXPECT_EQ(run("quorvel-host", {"holdings", "list"}).out, "");
+}
+
+TEST_F(WidgetsEndToEndTest, HostSetsTheme) {
+  ASSERT_EQ(run("quorvel-host", {"theme", "set", "dark"}).exitCode, 0);
+  EXPECT_EQ(run("quorvel-host", {"theme", "show"}).out, "dark\n");
+  EXPECT_EQ(run("quorvel-host", {"theme", "set", "blue"}).exitCode, 2);
+}
+
+}  // namespace
+}  // namespace quorvel

@@ -1,0 +1,7 @@
+// The widget extension: hands the process to the host's bundle entry.
+#include "platform/widgetkit/bundle_entry.h"
+#include "widgets/quorvel_widgets.h"
+
+int main(int argc, char** argv) {
+  return platform::widgetkit::runWidgetBundle(quorvel::QuorvelWidgets{}, argc, argv);
+}
