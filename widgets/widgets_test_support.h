@@ -42,13 +42,13 @@ class ExchangeFixture : public ::testing::Test {
     ASSERT_OK(realm.status);
     ASSERT_OK(realm.value->write([&](platform::objectstore::Realm::WriteTransaction& tx) {
       int n = 0;
-      for (const auto& spec : holdings) {
+      for (const auto& holding : holdings) {
         PortfolioPair pair;
-        pair.symbol = spec.symbol;
+        pair.symbol = holding.symbol;
         pair.baseAsset = "ASSET" + std::to_string(n++);
-        pair.amount.value = spec.amount;
-        pair.lastPrice = spec.lastPrice;
-        pair.priceChange = spec.priceChange;
+        pair.amount.value = holding.amount;
+        pair.lastPrice = holding.lastPrice;
+        pair.priceChange = holding.priceChange;
         if (auto s = tx.add(pair); !s.ok()) return s;
       }
       return platform::foundation::Status();
