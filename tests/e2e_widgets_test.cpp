@@ -13,6 +13,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "tests/support/loopback_server.h"
 #include "tests/support/test_support.h"
 
 extern char** environ;
@@ -162,6 +163,72 @@ TEST_F(WidgetsEndToEndTest, HostSetsTheme) {
   ASSERT_EQ(run("quorvel-host", {"theme", "set", "dark"}).exitCode, 0);
   EXPECT_EQ(run("quorvel-host", {"theme", "show"}).out, "dark\n");
   EXPECT_EQ(run("quorvel-host", {"theme", "set", "blue"}).exitCode, 2);
+}
+
+// The background colour the root view of a response's first entry carries.
+json rootBackground(const json& response) {
+  for (const auto& modifier : response["entries"][0]["view"]["modifiers"]) {
+    if (modifier["type"] == "background") return modifier["color"];
+  }
+  return nullptr;
+}
+
+TEST_F(WidgetsEndToEndTest, SnapshotShowsNothingBeforeARefreshAndItsBalancesAfter) {
+  testing::ScopedEnv api("QUORVEL_API_BASE_URL", recordingURL());
+  ASSERT_EQ(run("quorvel-host", {"holdings", "add", "btcusdt", "0.5"}).exitCode, 0);
+  const auto before = run("QuorvelWidgetsExtension", {"snapshot", "--kind", "QuorvelSmallWidget", "--json", "-"});
+  ASSERT_EQ(before.exitCode, 0) << before.err;
+  EXPECT_TRUE(lastLine(before.out)["entries"][0]["portfolio"].is_null());
+  EXPECT_TRUE(lastLine(before.out)["policy"].is_null());
+
+  const auto timeline = run("QuorvelWidgetsExtension", {"timeline", "--kind", "QuorvelSmallWidget", "--json", "-"});
+  ASSERT_EQ(timeline.exitCode, 0) << timeline.err;
+  // The request address is the extension's debug line, quoted.
+  EXPECT_EQ(timeline.out.rfind("\"" + recordingURL() + "/api/v3/ticker/24hr\"\n", 0), 0u) << timeline.out;
+  const auto after = run("QuorvelWidgetsExtension", {"snapshot", "--kind", "QuorvelSmallWidget", "--json", "-"});
+  const json portfolio = lastLine(after.out)["entries"][0]["portfolio"];
+  EXPECT_EQ(portfolio, (json{{"todayBalance", 0.5 * 43714.03}, {"yesterdayBalance", portfolio["yesterdayBalance"]}}));
+  EXPECT_EQ(portfolio, lastLine(timeline.out)["entries"][0]["portfolio"]);
+}
+
+TEST_F(WidgetsEndToEndTest, FailingRefreshLogsTheErrorAndKeepsTheSnapshot) {
+  ASSERT_EQ(run("quorvel-host", {"holdings", "add", "btcusdt", "0.5"}).exitCode, 0);
+  {
+    testing::ScopedEnv api("QUORVEL_API_BASE_URL", recordingURL());
+    ASSERT_EQ(run("QuorvelWidgetsExtension", {"timeline", "--kind", "QuorvelSmallWidget"}).exitCode, 0);
+  }
+  const std::string stored = run("quorvel-host", {"snapshot", "show"}).out;
+
+  testing::LoopbackServer exchange;
+  exchange.server().Get("/api/v3/ticker/24hr", [](const httplib::Request&, httplib::Response& res) {
+    res.status = 451;
+    res.set_content(testing::fixture("tickers/error-451-restricted-location.json"), "application/octet-stream");
+  });
+  testing::ScopedEnv api("QUORVEL_API_BASE_URL", exchange.start());
+  const auto failed = run("QuorvelWidgetsExtension", {"timeline", "--kind", "QuorvelMediumWidget", "--json", "-"});
+  ASSERT_EQ(failed.exitCode, 0) << failed.err;
+  const json response = lastLine(failed.out);
+  EXPECT_EQ(response["policy"], "atEnd");
+  EXPECT_TRUE(response["entries"][0]["portfolio"].is_null());
+  EXPECT_NE(failed.out.find("\n\"Error price change statistics: The exchange answered with HTTP status 451: "
+                            "Service unavailable from a restricted location according to \\\'b. Eligibility\\\'"),
+            std::string::npos)
+      << failed.out;
+  EXPECT_EQ(run("quorvel-host", {"snapshot", "show"}).out, stored);
+}
+
+TEST_F(WidgetsEndToEndTest, ThemeSetByTheHostReachesTheView) {
+  const std::vector<std::string> request{"placeholder", "--kind", "QuorvelMediumWidget", "--json", "-"};
+  const json system = rootBackground(lastLine(run("QuorvelWidgetsExtension", request).out));
+  EXPECT_TRUE(system.contains("dynamic")) << system;
+
+  ASSERT_EQ(run("quorvel-host", {"theme", "set", "dark"}).exitCode, 0);
+  const json dark = rootBackground(lastLine(run("QuorvelWidgetsExtension", request).out));
+  EXPECT_EQ(dark, (json{{"red", 0}, {"green", 0}, {"blue", 0}, {"opacity", 1}}));
+
+  ASSERT_EQ(run("quorvel-host", {"theme", "set", "light"}).exitCode, 0);
+  const json light = rootBackground(lastLine(run("QuorvelWidgetsExtension", request).out));
+  EXPECT_EQ(light, (json{{"red", 1}, {"green", 1}, {"blue", 1}, {"opacity", 1}}));
 }
 
 }  // namespace
