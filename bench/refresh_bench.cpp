@@ -21,7 +21,8 @@ using quorvel::PortfolioPair;
 
 const std::string& recordedAnswer() {
   static const std::string bytes = [] {
-    std::ifstream in(std::string(QUORVEL_FIXTURES_DIR) + "/tickers/ticker-24hr-full.json", std::ios::binary);
+    std::ifstream in(std::string(QUORVEL_FIXTURES_DIR) + "/tickers/ticker-24hr-full.json",
+                     std::ios::binary);
     std::ostringstream out;
     out << in.rdbuf();
     return out.str();
@@ -67,7 +68,8 @@ std::vector<Pair> tickers(size_t count) {
   return out;
 }
 
-platform::objectstore::Results<PortfolioPair> holdings(const std::vector<Pair>& from, size_t count) {
+platform::objectstore::Results<PortfolioPair> holdings(const std::vector<Pair>& from,
+                                                       size_t count) {
   auto items = std::make_shared<std::vector<PortfolioPair>>();
   for (size_t i = 0; i < count; ++i) {
     PortfolioPair h;
@@ -86,8 +88,8 @@ void BM_ValueHoldings(benchmark::State& state) {
     benchmark::DoNotOptimize(lines);
   }
   state.counters["ns_per_item"] = benchmark::Counter(
-      static_cast<double>(state.range(0) + state.range(1)), benchmark::Counter::kIsIterationInvariantRate |
-                                                                benchmark::Counter::kInvert);
+      static_cast<double>(state.range(0) + state.range(1)),
+      benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_ValueHoldings)
     ->ArgsProduct({{10, 100, 1000, 10000}, {2430, 30000, 100000}})

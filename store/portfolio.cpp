@@ -3,9 +3,9 @@
 #include <simdjson.h>
 
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <type_traits>
-#include <cmath>
 #include <variant>
 #include <vector>
 
@@ -36,8 +36,9 @@ const std::vector<Field<Portfolio>>& fields(const Portfolio*) {
 }
 
 const std::vector<Field<PortfolioWidget>>& fields(const PortfolioWidget*) {
-  static const std::vector<Field<PortfolioWidget>> f = {{"todayBalance", &PortfolioWidget::todayBalance},
-                                                        {"yesterdayBalance", &PortfolioWidget::yesterdayBalance}};
+  static const std::vector<Field<PortfolioWidget>> f = {
+      {"todayBalance", &PortfolioWidget::todayBalance},
+      {"yesterdayBalance", &PortfolioWidget::yesterdayBalance}};
   return f;
 }
 
@@ -45,13 +46,27 @@ void appendJSONString(std::string& out, std::string_view text) {
   out += '"';
   for (unsigned char c : text) {
     switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      case '\b': out += "\\b"; break;
-      case '\f': out += "\\f"; break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\b':
+        out += "\\b";
+        break;
+      case '\f':
+        out += "\\f";
+        break;
       default:
         if (c < 0x20) {
           char buffer[8];
@@ -83,9 +98,9 @@ Result<std::string> encode(const Record& record) {
       double value = record.*(*number);
       if (!std::isfinite(value)) {
         return Result<std::string>::failure(Status::error(
-            Status::Code::kInvalidArgument, std::string("invalidValue(") + nonFiniteName(value) +
-                                                ", codingPath: [\"" + field.name + "\"], Unable to encode " +
-                                                nonFiniteName(value) + " directly in JSON.)"));
+            Status::Code::kInvalidArgument,
+            std::string("invalidValue(") + nonFiniteName(value) + ", codingPath: [\"" + field.name +
+                "\"], Unable to encode " + nonFiniteName(value) + " directly in JSON.)"));
       }
       char buffer[64];
       auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
@@ -100,12 +115,18 @@ Result<std::string> encode(const Record& record) {
 
 const char* jsonTypeName(simdjson::dom::element_type type) {
   switch (type) {
-    case simdjson::dom::element_type::ARRAY: return "an array";
-    case simdjson::dom::element_type::OBJECT: return "a dictionary";
-    case simdjson::dom::element_type::STRING: return "a string";
-    case simdjson::dom::element_type::BOOL: return "a bool";
-    case simdjson::dom::element_type::NULL_VALUE: return "null";
-    default: return "a number";
+    case simdjson::dom::element_type::ARRAY:
+      return "an array";
+    case simdjson::dom::element_type::OBJECT:
+      return "a dictionary";
+    case simdjson::dom::element_type::STRING:
+      return "a string";
+    case simdjson::dom::element_type::BOOL:
+      return "a bool";
+    case simdjson::dom::element_type::NULL_VALUE:
+      return "null";
+    default:
+      return "a number";
   }
 }
 
@@ -123,8 +144,9 @@ Result<Record> decode(std::string_view json) {
   simdjson::dom::element root;
   if (auto error = parser.parse(padded).get(root); error != simdjson::SUCCESS) {
     return Result<Record>::failure(Status::error(
-        Status::Code::kParse, std::string("dataCorrupted(codingPath: [], The given data was not valid JSON. (") +
-                                  simdjson::error_message(error) + "))"));
+        Status::Code::kParse,
+        std::string("dataCorrupted(codingPath: [], The given data was not valid JSON. (") +
+            simdjson::error_message(error) + "))"));
   }
   simdjson::dom::object object;
   if (root.get_object().get(object) != simdjson::SUCCESS) {
@@ -155,8 +177,8 @@ Result<Record> decode(std::string_view json) {
 }  // namespace
 
 void PrintTo(const Portfolio& line, std::ostream* out) {
-  *out << "Portfolio{" << line.symbol << ", " << line.amount << ", " << line.price << ", " << line.priceChange
-       << "}";
+  *out << "Portfolio{" << line.symbol << ", " << line.amount << ", " << line.price << ", "
+       << line.priceChange << "}";
 }
 
 void PrintTo(const PortfolioWidget& snapshot, std::ostream* out) {
@@ -166,6 +188,8 @@ void PrintTo(const PortfolioWidget& snapshot, std::ostream* out) {
 Result<std::string> encodeJSON(const Portfolio& line) { return encode(line); }
 Result<std::string> encodeJSON(const PortfolioWidget& snapshot) { return encode(snapshot); }
 Result<Portfolio> decodePortfolio(std::string_view json) { return decode<Portfolio>(json); }
-Result<PortfolioWidget> decodePortfolioWidget(std::string_view json) { return decode<PortfolioWidget>(json); }
+Result<PortfolioWidget> decodePortfolioWidget(std::string_view json) {
+  return decode<PortfolioWidget>(json);
+}
 
 }  // namespace quorvel

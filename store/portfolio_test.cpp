@@ -16,14 +16,20 @@ TEST(PortfolioWidgetJsonTest, WritesCompactMembersInOrder) {
   auto json = encodeJSON(PortfolioWidget{12345.678, 12000});
   ASSERT_OK(json.status);
   EXPECT_EQ(*json.value, R"({"todayBalance":12345.678,"yesterdayBalance":12000})");
-  EXPECT_EQ(*encodeJSON(PortfolioWidget{0, -0.0}).value, R"({"todayBalance":0,"yesterdayBalance":-0})");
+  EXPECT_EQ(*encodeJSON(PortfolioWidget{0, -0.0}).value,
+            R"({"todayBalance":0,"yesterdayBalance":-0})");
   EXPECT_EQ(*encodeJSON(Portfolio{"btc\"usdt", 0.5, 31000, -500}).value,
             R"({"symbol":"btc\"usdt","amount":0.5,"price":31000,"priceChange":-500})");
 }
 
 TEST(PortfolioWidgetJsonTest, NumbersReadBackToTheSameDouble) {
-  const double values[] = {0.1 + 0.2, 1e-300, 5e-324, 1.7976931348623157e308, -123456789.123456789,
-                           1e21, 69010.01 * 0.123456789};
+  const double values[] = {0.1 + 0.2,
+                           1e-300,
+                           5e-324,
+                           1.7976931348623157e308,
+                           -123456789.123456789,
+                           1e21,
+                           69010.01 * 0.123456789};
   for (double today : values) {
     auto json = encodeJSON(PortfolioWidget{today, -today});
     ASSERT_OK(json.status);
@@ -125,8 +131,9 @@ TEST(PortfolioWidgetJsonTest, JsonTestSuiteNeverCrashesTheDecoder) {
   EXPECT_EQ(rejectedN, totalN);
   // Valid documents decode only when they are an object without members of
   // the wrong type; report how they fared.
-  std::printf("json-test-suite: n_ %d/%d refused; y_ %d/%d decoded as a snapshot; i_ %d/%d decoded\n", rejectedN,
-              totalN, acceptedY, totalY, acceptedI, totalI);
+  std::printf(
+      "json-test-suite: n_ %d/%d refused; y_ %d/%d decoded as a snapshot; i_ %d/%d decoded\n",
+      rejectedN, totalN, acceptedY, totalY, acceptedI, totalI);
 }
 
 }  // namespace

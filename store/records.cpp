@@ -15,9 +15,9 @@ void Asset::mapping(const platform::json::Map& map) {
 }
 
 const ObjectSchema& Asset::schema() {
-  static const ObjectSchema s = makeSchema<Asset>(
-      "Asset", primaryKey(), property("symbol", &Asset::symbol), property("free", &Asset::free),
-      property("locked", &Asset::locked));
+  static const ObjectSchema s =
+      makeSchema<Asset>("Asset", primaryKey(), property("symbol", &Asset::symbol),
+                        property("free", &Asset::free), property("locked", &Asset::locked));
   return s;
 }
 
@@ -30,7 +30,8 @@ void ExchangeInfo::mapping(const platform::json::Map& map) {
 const ObjectSchema& ExchangeInfo::schema() {
   static const ObjectSchema s = makeSchema<ExchangeInfo>(
       "ExchangeInfo", primaryKey(), property("symbol", &ExchangeInfo::symbol),
-      property("baseAsset", &ExchangeInfo::baseAsset), property("quoteAsset", &ExchangeInfo::quoteAsset));
+      property("baseAsset", &ExchangeInfo::baseAsset),
+      property("quoteAsset", &ExchangeInfo::quoteAsset));
   return s;
 }
 
@@ -49,13 +50,13 @@ void PortfolioPair::mapping(const platform::json::Map& map) {
 const ObjectSchema& PortfolioPair::schema() {
   using P = PortfolioPair;
   static const ObjectSchema s = makeSchema<P>(
-      "PortfolioPair", primaryKey(), property("symbol", &P::symbol), property("baseAsset", &P::baseAsset),
-      property("quoteAsset", &P::quoteAsset), property("lastPrice", &P::lastPrice),
-      property("priceChange", &P::priceChange), property("priceChangePercent", &P::priceChangePercent),
-      property("volume", &P::volume), property("quoteVolume", &P::quoteVolume),
-      property("openPrice", &P::openPrice), property("highPrice", &P::highPrice),
-      property("lowPrice", &P::lowPrice), property("amount", &P::amount),
-      property("totalValue", &P::totalValue));
+      "PortfolioPair", primaryKey(), property("symbol", &P::symbol),
+      property("baseAsset", &P::baseAsset), property("quoteAsset", &P::quoteAsset),
+      property("lastPrice", &P::lastPrice), property("priceChange", &P::priceChange),
+      property("priceChangePercent", &P::priceChangePercent), property("volume", &P::volume),
+      property("quoteVolume", &P::quoteVolume), property("openPrice", &P::openPrice),
+      property("highPrice", &P::highPrice), property("lowPrice", &P::lowPrice),
+      property("amount", &P::amount), property("totalValue", &P::totalValue));
   return s;
 }
 
@@ -76,11 +77,11 @@ void SpotPair::mapping(const platform::json::Map& map) {
 const ObjectSchema& SpotPair::schema() {
   using S = SpotPair;
   static const ObjectSchema s = makeSchema<S>(
-      "SpotPair", primaryKey(), property("symbol", &S::symbol), property("lastPrice", &S::lastPrice),
-      property("priceChange", &S::priceChange), property("priceChangePercent", &S::priceChangePercent),
-      property("volume", &S::volume), property("quoteVolume", &S::quoteVolume),
-      property("openPrice", &S::openPrice), property("highPrice", &S::highPrice),
-      property("lowPrice", &S::lowPrice));
+      "SpotPair", primaryKey(), property("symbol", &S::symbol),
+      property("lastPrice", &S::lastPrice), property("priceChange", &S::priceChange),
+      property("priceChangePercent", &S::priceChangePercent), property("volume", &S::volume),
+      property("quoteVolume", &S::quoteVolume), property("openPrice", &S::openPrice),
+      property("highPrice", &S::highPrice), property("lowPrice", &S::lowPrice));
   return s;
 }
 
@@ -98,11 +99,12 @@ void Pair::mapping(const platform::json::Map& map) {
 
 const ObjectSchema& Pair::schema() {
   static const ObjectSchema s = makeSchema<Pair>(
-      "Pair", primaryKey(), property("symbol", &Pair::symbol), property("lastPrice", &Pair::lastPrice),
-      property("priceChange", &Pair::priceChange), property("priceChangePercent", &Pair::priceChangePercent),
-      property("volume", &Pair::volume), property("quoteVolume", &Pair::quoteVolume),
-      property("order", &Pair::order), property("openPrice", &Pair::openPrice),
-      property("highPrice", &Pair::highPrice), property("lowPrice", &Pair::lowPrice));
+      "Pair", primaryKey(), property("symbol", &Pair::symbol),
+      property("lastPrice", &Pair::lastPrice), property("priceChange", &Pair::priceChange),
+      property("priceChangePercent", &Pair::priceChangePercent), property("volume", &Pair::volume),
+      property("quoteVolume", &Pair::quoteVolume), property("order", &Pair::order),
+      property("openPrice", &Pair::openPrice), property("highPrice", &Pair::highPrice),
+      property("lowPrice", &Pair::lowPrice));
   return s;
 }
 

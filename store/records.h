@@ -62,7 +62,7 @@ class PortfolioPair : public platform::objectstore::Object {
   Text openPrice;
   Text highPrice;
   Text lowPrice;
-  platform::objectstore::RealmProperty<std::optional<double>> amount;      // quantity held
+  platform::objectstore::RealmProperty<std::optional<double>> amount;  // quantity held
   platform::objectstore::RealmProperty<std::optional<double>> totalValue;
 
   PortfolioPair() = default;

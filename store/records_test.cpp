@@ -17,7 +17,8 @@ T mapped(const char* json) {
 }
 
 TEST(RecordsTest, PairTakesStringMembersAndLeavesTheRestAbsent) {
-  auto pair = mapped<Pair>(R"({"symbol":"BTCUSDT","lastPrice":"43714.03","priceChange":"-500.5","count":12})");
+  auto pair = mapped<Pair>(
+      R"({"symbol":"BTCUSDT","lastPrice":"43714.03","priceChange":"-500.5","count":12})");
   EXPECT_EQ(pair.symbol, "BTCUSDT");
   EXPECT_EQ(pair.lastPrice, "43714.03");
   EXPECT_EQ(pair.priceChange, "-500.5");
@@ -128,12 +129,15 @@ TEST(RecordsTest, PrimaryKeysAndStoreDeclarations) {
 
   std::vector<std::string> names;
   for (const auto& p : PortfolioPair::schema().properties) names.push_back(p.name);
-  EXPECT_EQ(names, (std::vector<std::string>{"symbol", "baseAsset", "quoteAsset", "lastPrice", "priceChange",
-                                             "priceChangePercent", "volume", "quoteVolume", "openPrice",
-                                             "highPrice", "lowPrice", "amount", "totalValue"}));
+  EXPECT_EQ(names, (std::vector<std::string>{"symbol", "baseAsset", "quoteAsset", "lastPrice",
+                                             "priceChange", "priceChangePercent", "volume",
+                                             "quoteVolume", "openPrice", "highPrice", "lowPrice",
+                                             "amount", "totalValue"}));
   std::vector<std::string> types;
-  for (const auto* schema : platform::objectstore::registeredObjectTypes()) types.push_back(schema->className);
-  EXPECT_EQ(types, (std::vector<std::string>{"Asset", "ExchangeInfo", "PortfolioPair", "SpotPair", "Pair"}));
+  for (const auto* schema : platform::objectstore::registeredObjectTypes())
+    types.push_back(schema->className);
+  EXPECT_EQ(types, (std::vector<std::string>{"Asset", "ExchangeInfo", "PortfolioPair", "SpotPair",
+                                             "Pair"}));
 }
 
 }  // namespace

@@ -11,7 +11,8 @@ platform::objectstore::Realm::Configuration sharedRealmConfiguration() {
   platform::objectstore::Realm::Configuration configuration;
   configuration.schemaVersion = kSchemaVersion;
   configuration.migrationBlock = migrateSharedRealm;
-  if (auto container = platform::foundation::containerURLForSecurityApplicationGroupIdentifier(appGroupIdentifier)) {
+  if (auto container = platform::foundation::containerURLForSecurityApplicationGroupIdentifier(
+          appGroupIdentifier)) {
     configuration.fileURL = *container / std::string(kStoreFileName);
   }
   return configuration;

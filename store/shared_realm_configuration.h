@@ -21,6 +21,7 @@ inline constexpr std::uint64_t kSchemaVersion = 300;
 platform::objectstore::Realm::Configuration sharedRealmConfiguration();
 
 // Logs that an older file is being brought up to date; moves no data.
-void migrateSharedRealm(platform::objectstore::Migration& migration, std::uint64_t oldSchemaVersion);
+void migrateSharedRealm(platform::objectstore::Migration& migration,
+                        std::uint64_t oldSchemaVersion);
 
 }  // namespace quorvel

@@ -20,7 +20,8 @@ void runSql(const std::filesystem::path& file, const std::string& statement) {
   sqlite3* db = nullptr;
   ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
   char* error = nullptr;
-  EXPECT_EQ(sqlite3_exec(db, statement.c_str(), nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "");
+  EXPECT_EQ(sqlite3_exec(db, statement.c_str(), nullptr, nullptr, &error), SQLITE_OK)
+      << (error ? error : "");
   sqlite3_free(error);
   sqlite3_close(db);
 }
@@ -29,7 +30,8 @@ TEST(SharedRealmConfigurationTest, PointsAtTheStoreFileInTheAppGroupContainer) {
   ScopedHome home;
   auto config = sharedRealmConfiguration();
   ASSERT_TRUE(config.fileURL.has_value());
-  EXPECT_EQ(*config.fileURL, home.path() / "AppGroups/group.com.tavrin.quorvel/TavrinQuorvel.realm");
+  EXPECT_EQ(*config.fileURL,
+            home.path() / "AppGroups/group.com.tavrin.quorvel/TavrinQuorvel.realm");
   EXPECT_EQ(config.schemaVersion, 300u);
   EXPECT_FALSE(config.readOnly);
   EXPECT_FALSE(config.deleteRealmIfMigrationNeeded);
@@ -61,7 +63,8 @@ TEST(SharedRealmConfigurationTest, OlderStoreLogsOnceAndMigrates) {
   ScopedHome home;
   auto file = *sharedRealmConfiguration().fileURL;
   runSql(file,
-         "CREATE TABLE PortfolioPair (symbol TEXT, baseAsset TEXT UNIQUE, amount REAL, legacyField TEXT);"
+         "CREATE TABLE PortfolioPair (symbol TEXT, baseAsset TEXT UNIQUE, amount REAL, legacyField "
+         "TEXT);"
          "INSERT INTO PortfolioPair VALUES ('btcusdt', 'BTC', 0.5, 'x');"
          "PRAGMA user_version = 299;");
   CapturedStdout out;

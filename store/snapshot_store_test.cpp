@@ -36,7 +36,8 @@ TEST(SnapshotStoreTest, SavedTotalsLoadBackExactly) {
   EXPECT_EQ(suite().string(kPortfolioWidgetKey), std::nullopt);
   auto data = suite().data(kPortfolioWidgetKey);
   ASSERT_TRUE(data.has_value());
-  EXPECT_EQ(std::string(data->begin(), data->end()), R"({"todayBalance":12345.678,"yesterdayBalance":12000.000000001})");
+  EXPECT_EQ(std::string(data->begin(), data->end()),
+            R"({"todayBalance":12345.678,"yesterdayBalance":12000.000000001})");
 }
 
 TEST(SnapshotStoreTest, ZerosAreAPresentSnapshot) {
@@ -61,15 +62,21 @@ TEST(SnapshotStoreTest, NonFiniteTotalIsLoggedAndTheOldSnapshotKept) {
   std::string log = out.finish();
   EXPECT_EQ(loadPortfolioWidget(), (PortfolioWidget{5, 4}));
   ASSERT_EQ(std::count(log.begin(), log.end(), '\n'), 2);
-  EXPECT_EQ(log.rfind("\"Unable to Encode Configs (invalidValue(Double.nan, codingPath: [\\\"todayBalance\\\"], ", 0), 0u)
+  EXPECT_EQ(log.rfind("\"Unable to Encode Configs (invalidValue(Double.nan, codingPath: "
+                      "[\\\"todayBalance\\\"], ",
+                      0),
+            0u)
       << log;
-  EXPECT_NE(log.find("\n\"Unable to Encode Configs (invalidValue(Double.infinity"), std::string::npos) << log;
+  EXPECT_NE(log.find("\n\"Unable to Encode Configs (invalidValue(Double.infinity"),
+            std::string::npos)
+      << log;
   EXPECT_EQ(log.substr(log.size() - 3), ")\"\n");
 }
 
 TEST(SnapshotStoreTest, UndecodableValueLogsOnEveryLoadAndStaysInPlace) {
   ScopedHome home;
-  for (const std::string& bad : std::vector<std::string>{R"({"todayBalance":"12"})", R"([1,2])", std::string("\xff\x00garbage", 9)}) {
+  for (const std::string& bad : std::vector<std::string>{R"({"todayBalance":"12"})", R"([1,2])",
+                                                         std::string("\xff\x00garbage", 9)}) {
     storeRaw(bad);
     CapturedStdout out;
     EXPECT_EQ(loadPortfolioWidget(), std::nullopt);
@@ -125,7 +132,8 @@ TEST(SnapshotStoreTest, ProcessesSavingAtOnceLeaveEveryKeyAndWholeSnapshots) {
         // Each process saves balances whose ratio identifies a whole save.
         double today = 1000.0 * (p + 1) + i;
         savePortfolioWidget(today, today * 2);
-        if (!suite().set("other-" + std::to_string(p) + "-" + std::to_string(i), "v").ok()) ::_exit(1);
+        if (!suite().set("other-" + std::to_string(p) + "-" + std::to_string(i), "v").ok())
+          ::_exit(1);
         auto seen = loadPortfolioWidget();
         if (!seen || seen->yesterdayBalance != seen->todayBalance * 2) ::_exit(2);
       }

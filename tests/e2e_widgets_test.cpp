@@ -2,16 +2,15 @@
 // executables run as processes in a fresh home, with the exchange's answer
 // read from a file:// recording.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
-#include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
-
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <nlohmann/json.hpp>
 
 #include "tests/support/loopback_server.h"
 #include "tests/support/test_support.h"
@@ -41,8 +40,10 @@ ProcessResult run(const std::string& name, const std::vector<std::string>& args)
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0600);
+  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0600);
   const std::string program = binary(name).string();
   std::vector<char*> argv{const_cast<char*>(program.c_str())};
   for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
@@ -57,7 +58,8 @@ ProcessResult run(const std::string& name, const std::vector<std::string>& args)
     return result;
   }
   int status = 0;
-  if (!testing::waitUntil([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, std::chrono::seconds(60))) {
+  if (!testing::waitUntil([&] { return ::waitpid(pid, &status, WNOHANG) == pid; },
+                          std::chrono::seconds(60))) {
     ::kill(pid, SIGKILL);
     ::waitpid(pid, &status, 0);
     ADD_FAILURE() << program << " did not finish";
@@ -104,8 +106,9 @@ TEST_F(WidgetsEndToEndTest, TimelineValuesHoldingsFromRecording) {
   ASSERT_EQ(run("quorvel-host", {"holdings", "add", "btcusdt", "0.25"}).exitCode, 0);
   ASSERT_EQ(run("quorvel-host", {"holdings", "add", "ETHUSDT", "2"}).exitCode, 0);
   const auto png = home_.path() / "medium.png";
-  const auto result = run("QuorvelWidgetsExtension", {"timeline", "--kind", "QuorvelMediumWidget", "--json", "-",
-                                                      "--png", png.string(), "--scale", "1", "--deadline", "20"});
+  const auto result =
+      run("QuorvelWidgetsExtension", {"timeline", "--kind", "QuorvelMediumWidget", "--json", "-",
+                                      "--png", png.string(), "--scale", "1", "--deadline", "20"});
   ASSERT_EQ(result.exitCode, 0) << result.err;
   const json response = lastLine(result.out);
   EXPECT_EQ(response["request"], "timeline");
@@ -122,7 +125,8 @@ TEST_F(WidgetsEndToEndTest, TimelineValuesHoldingsFromRecording) {
 }
 
 TEST_F(WidgetsEndToEndTest, PlaceholderHasNoPortfolioAndNullPolicy) {
-  const auto result = run("QuorvelWidgetsExtension", {"placeholder", "--kind", "QuorvelSmallWidget", "--json", "-"});
+  const auto result = run("QuorvelWidgetsExtension",
+                          {"placeholder", "--kind", "QuorvelSmallWidget", "--json", "-"});
   ASSERT_EQ(result.exitCode, 0) << result.err;
   const json response = lastLine(result.out);
   EXPECT_TRUE(response["policy"].is_null());
@@ -133,7 +137,10 @@ TEST_F(WidgetsEndToEndTest, BadUsageExitsTwo) {
   EXPECT_EQ(run("QuorvelWidgetsExtension", {}).exitCode, 2);
   EXPECT_EQ(run("QuorvelWidgetsExtension", {"timeline"}).exitCode, 2);
   EXPECT_EQ(run("QuorvelWidgetsExtension", {"timeline", "--kind", "Nope"}).exitCode, 2);
-  EXPECT_EQ(run("QuorvelWidgetsExtension", {"snapshot", "--kind", "QuorvelSmallWidget", "--scale", "9"}).exitCode, 2);
+  EXPECT_EQ(
+      run("QuorvelWidgetsExtension", {"snapshot", "--kind", "QuorvelSmallWidget", "--scale", "9"})
+          .exitCode,
+      2);
 }
 
 TEST_F(WidgetsEndToEndTest, HostAddsListsAndRemovesHoldings) {
@@ -176,18 +183,23 @@ json rootBackground(const json& response) {
 TEST_F(WidgetsEndToEndTest, SnapshotShowsNothingBeforeARefreshAndItsBalancesAfter) {
   testing::ScopedEnv api("QUORVEL_API_BASE_URL", recordingURL());
   ASSERT_EQ(run("quorvel-host", {"holdings", "add", "btcusdt", "0.5"}).exitCode, 0);
-  const auto before = run("QuorvelWidgetsExtension", {"snapshot", "--kind", "QuorvelSmallWidget", "--json", "-"});
+  const auto before =
+      run("QuorvelWidgetsExtension", {"snapshot", "--kind", "QuorvelSmallWidget", "--json", "-"});
   ASSERT_EQ(before.exitCode, 0) << before.err;
   EXPECT_TRUE(lastLine(before.out)["entries"][0]["portfolio"].is_null());
   EXPECT_TRUE(lastLine(before.out)["policy"].is_null());
 
-  const auto timeline = run("QuorvelWidgetsExtension", {"timeline", "--kind", "QuorvelSmallWidget", "--json", "-"});
+  const auto timeline =
+      run("QuorvelWidgetsExtension", {"timeline", "--kind", "QuorvelSmallWidget", "--json", "-"});
   ASSERT_EQ(timeline.exitCode, 0) << timeline.err;
   // The request address is the extension's debug line, quoted.
-  EXPECT_EQ(timeline.out.rfind("\"" + recordingURL() + "/api/v3/ticker/24hr\"\n", 0), 0u) << timeline.out;
-  const auto after = run("QuorvelWidgetsExtension", {"snapshot", "--kind", "QuorvelSmallWidget", "--json", "-"});
+  EXPECT_EQ(timeline.out.rfind("\"" + recordingURL() + "/api/v3/ticker/24hr\"\n", 0), 0u)
+      << timeline.out;
+  const auto after =
+      run("QuorvelWidgetsExtension", {"snapshot", "--kind", "QuorvelSmallWidget", "--json", "-"});
   const json portfolio = lastLine(after.out)["entries"][0]["portfolio"];
-  EXPECT_EQ(portfolio, (json{{"todayBalance", 0.5 * 43714.03}, {"yesterdayBalance", portfolio["yesterdayBalance"]}}));
+  EXPECT_EQ(portfolio, (json{{"todayBalance", 0.5 * 43714.03},
+                             {"yesterdayBalance", portfolio["yesterdayBalance"]}}));
   EXPECT_EQ(portfolio, lastLine(timeline.out)["entries"][0]["portfolio"]);
 }
 
@@ -195,30 +207,36 @@ TEST_F(WidgetsEndToEndTest, FailingRefreshLogsTheErrorAndKeepsTheSnapshot) {
   ASSERT_EQ(run("quorvel-host", {"holdings", "add", "btcusdt", "0.5"}).exitCode, 0);
   {
     testing::ScopedEnv api("QUORVEL_API_BASE_URL", recordingURL());
-    ASSERT_EQ(run("QuorvelWidgetsExtension", {"timeline", "--kind", "QuorvelSmallWidget"}).exitCode, 0);
+    ASSERT_EQ(run("QuorvelWidgetsExtension", {"timeline", "--kind", "QuorvelSmallWidget"}).exitCode,
+              0);
   }
   const std::string stored = run("quorvel-host", {"snapshot", "show"}).out;
 
   testing::LoopbackServer exchange;
   exchange.server().Get("/api/v3/ticker/24hr", [](const httplib::Request&, httplib::Response& res) {
     res.status = 451;
-    res.set_content(testing::fixture("tickers/error-451-restricted-location.json"), "application/octet-stream");
+    res.set_content(testing::fixture("tickers/error-451-restricted-location.json"),
+                    "application/octet-stream");
   });
   testing::ScopedEnv api("QUORVEL_API_BASE_URL", exchange.start());
-  const auto failed = run("QuorvelWidgetsExtension", {"timeline", "--kind", "QuorvelMediumWidget", "--json", "-"});
+  const auto failed =
+      run("QuorvelWidgetsExtension", {"timeline", "--kind", "QuorvelMediumWidget", "--json", "-"});
   ASSERT_EQ(failed.exitCode, 0) << failed.err;
   const json response = lastLine(failed.out);
   EXPECT_EQ(response["policy"], "atEnd");
   EXPECT_TRUE(response["entries"][0]["portfolio"].is_null());
-  EXPECT_NE(failed.out.find("\n\"Error price change statistics: The exchange answered with HTTP status 451: "
-                            "Service unavailable from a restricted location according to \\\'b. Eligibility\\\'"),
-            std::string::npos)
+  EXPECT_NE(
+      failed.out.find(
+          "\n\"Error price change statistics: The exchange answered with HTTP status 451: "
+          "Service unavailable from a restricted location according to \\\'b. Eligibility\\\'"),
+      std::string::npos)
       << failed.out;
   EXPECT_EQ(run("quorvel-host", {"snapshot", "show"}).out, stored);
 }
 
 TEST_F(WidgetsEndToEndTest, ThemeSetByTheHostReachesTheView) {
-  const std::vector<std::string> request{"placeholder", "--kind", "QuorvelMediumWidget", "--json", "-"};
+  const std::vector<std::string> request{"placeholder", "--kind", "QuorvelMediumWidget", "--json",
+                                         "-"};
   const json system = rootBackground(lastLine(run("QuorvelWidgetsExtension", request).out));
   EXPECT_TRUE(system.contains("dynamic")) << system;
 

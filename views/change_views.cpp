@@ -32,9 +32,12 @@ namespace {
 
 const char* arrow(Direction direction) {
   switch (direction) {
-    case Direction::gain: return "↑";
-    case Direction::loss: return "↓";
-    case Direction::flat: return "";
+    case Direction::gain:
+      return "↑";
+    case Direction::loss:
+      return "↓";
+    case Direction::flat:
+      return "";
   }
   return "";
 }
@@ -70,7 +73,8 @@ View QuorvelWidgetsPriceChangeView::body() const {
                                                    : lossColor();
   return Text::verbatim(label)
       .font(Font::system(14, Font::Weight::semibold))
-      .frame(_FlexFrameLayout{.maxWidth = kInfinity, .maxHeight = kInfinity, .alignment = Alignment::leading})
+      .frame(_FlexFrameLayout{
+          .maxWidth = kInfinity, .maxHeight = kInfinity, .alignment = Alignment::leading})
       .aspectRatio(std::nullopt, ContentMode::fill)
       .minimumScaleFactor(0.5)
       .lineLimit(1)

@@ -14,8 +14,10 @@ using namespace platform::ui;
 
 namespace {
 
-const _FlexFrameLayout kFill{.maxWidth = kInfinity, .maxHeight = kInfinity, .alignment = Alignment::leading};
-const _FlexFrameLayout kFillCentered{.maxWidth = kInfinity, .maxHeight = kInfinity, .alignment = Alignment::center};
+const _FlexFrameLayout kFill{
+    .maxWidth = kInfinity, .maxHeight = kInfinity, .alignment = Alignment::leading};
+const _FlexFrameLayout kFillCentered{
+    .maxWidth = kInfinity, .maxHeight = kInfinity, .alignment = Alignment::center};
 const RoundedRectangle kRounded8{8, RoundedCornerStyle::continuous};
 
 // "$" and the balance, through the "$%@" key; "0.00" when the balance
@@ -38,13 +40,15 @@ View smallBalance(const PortfolioWidget& p) {
         .lineLimit(1)
         .foregroundColor(ThemeColors::primaryTextColor());
   };
-  return HStack(VerticalAlignment::center, std::nullopt,
-                {VStack(HorizontalAlignment::leading, 10,
-                        {Spacer(),
-                         text(Text(LocalizedStringKey("Localizable.current_balance"))
-                                  .font(Font::system(14, Font::Weight::semibold))),
-                         text(balanceText(p.todayBalance).font(Font::system(22, Font::Weight::bold))),
-                         QuorvelWidgetsPriceChangeView{p.todayBalance - p.yesterdayBalance}.body(), Spacer()})})
+  return HStack(
+             VerticalAlignment::center, std::nullopt,
+             {VStack(HorizontalAlignment::leading, 10,
+                     {Spacer(),
+                      text(Text(LocalizedStringKey("Localizable.current_balance"))
+                               .font(Font::system(14, Font::Weight::semibold))),
+                      text(balanceText(p.todayBalance).font(Font::system(22, Font::Weight::bold))),
+                      QuorvelWidgetsPriceChangeView{p.todayBalance - p.yesterdayBalance}.body(),
+                      Spacer()})})
       .frame(kFill)
       .padding(EdgeInsets{20, 8, 20, 8})
       .background(ThemeColors::backgroundColor());
@@ -88,12 +92,12 @@ View mediumBalance(const PortfolioWidget& p) {
                             .aspectRatio(std::nullopt, ContentMode::fit)
                             .frame(40, 40, Alignment::center)
                             .clipShape(kRounded8)});
-  View figures = HStack(
-      VerticalAlignment::center, 8,
-      {VStack(HorizontalAlignment::leading, 10,
-              {line(balanceText(p.todayBalance).font(Font::system(22, Font::Weight::bold))),
-               QuorvelWidgetsPriceChangeView{p.todayBalance - p.yesterdayBalance}.body()}),
-       QuorvelWidgetsPercentChangeView{percentChange(p)}.body()});
+  View figures =
+      HStack(VerticalAlignment::center, 8,
+             {VStack(HorizontalAlignment::leading, 10,
+                     {line(balanceText(p.todayBalance).font(Font::system(22, Font::Weight::bold))),
+                      QuorvelWidgetsPriceChangeView{p.todayBalance - p.yesterdayBalance}.body()}),
+              QuorvelWidgetsPercentChangeView{percentChange(p)}.body()});
   return VStack(HorizontalAlignment::leading, 10, {Spacer(), header, figures, Spacer()})
       .frame(kFill)
       .padding(EdgeInsets{20, 16, 20, 16})
@@ -108,8 +112,9 @@ View mediumEmpty() {
                              .foregroundColor(ThemeColors::primaryTextColor())
                              .font(Font::system(15, Font::Weight::semibold))
                              .frame(kFillCentered),
-                         Text(LocalizedStringKey("Localizable.keep_track_of_your_profits_loses_and_portfolio_"
-                                                 "valuation_start_building_your_portfolio_today"))
+                         Text(LocalizedStringKey(
+                                  "Localizable.keep_track_of_your_profits_loses_and_portfolio_"
+                                  "valuation_start_building_your_portfolio_today"))
                              .foregroundColor(ThemeColors::secondaryTextColor())
                              .font(Font::system(14, Font::Weight::regular))
                              .multilineTextAlignment(TextAlignment::center)
@@ -117,7 +122,8 @@ View mediumEmpty() {
                          Text(LocalizedStringKey("Localizable.add_new_asset"))
                              .foregroundColor(Color::white())
                              .font(Font::system(14, Font::Weight::semibold))
-                             .frame(_FlexFrameLayout{.maxWidth = kInfinity, .alignment = Alignment::center})
+                             .frame(_FlexFrameLayout{.maxWidth = kInfinity,
+                                                     .alignment = Alignment::center})
                              .padding(EdgeInsets{4, 4, 4, 4}, EdgeSet::top | EdgeSet::bottom)
                              .background(blue)
                              .clipShape(kRounded8)})})

@@ -42,7 +42,12 @@ std::string trimmedDecimalString(double value, int digits) {
 std::optional<std::string> formattedNumberString(std::string_view text, int maximumFractionDigits) {
   if (text.empty()) return std::nullopt;
   switch (text.front()) {
-    case ' ': case '\t': case '\n': case '\v': case '\f': case '\r':
+    case ' ':
+    case '\t':
+    case '\n':
+    case '\v':
+    case '\f':
+    case '\r':
       return std::nullopt;
     default:
       break;

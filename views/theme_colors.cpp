@@ -8,10 +8,13 @@ using platform::ui::Color;
 
 namespace {
 
-constexpr Color rgb8(int red, int green, int blue) { return Color(red / 255.0, green / 255.0, blue / 255.0); }
+constexpr Color rgb8(int red, int green, int blue) {
+  return Color(red / 255.0, green / 255.0, blue / 255.0);
+}
 
 Color themed(const Color& light, const Color& dark) {
-  const std::string theme = Defaults::shared().userDefaults().string(kCurrentThemeKey).value_or("system");
+  const std::string theme =
+      Defaults::shared().userDefaults().string(kCurrentThemeKey).value_or("system");
   if (theme == "light") return light;
   if (theme == "dark") return dark;
   return dynamicColor(light, dark);

@@ -23,7 +23,9 @@ class Defaults {
   Defaults& operator=(const Defaults&) = delete;
 
   // The process's standard preference store.
-  platform::foundation::UserDefaults userDefaults() const { return platform::foundation::UserDefaults::standard(); }
+  platform::foundation::UserDefaults userDefaults() const {
+    return platform::foundation::UserDefaults::standard();
+  }
 
  private:
   Defaults() = default;

@@ -53,9 +53,19 @@ TEST(NumberFormatTest, DisplayNumberStringRoundsHalfToEven) {
     double value;
     const char* expected;
   };
-  const Row rows[] = {{12345.678, "12,345.68"}, {345.678, "345.68"}, {2.88065, "2.88"}, {33.3333333, "33.33"},
-                      {1000000000, "1,000,000,000.00"}, {0.125, "0.12"}, {0.375, "0.38"}, {2.5, "2.50"},
-                      {0.005, "0.00"}, {0.015, "0.02"}, {-0.0, "-0.00"}, {0, "0.00"}, {0.000000004, "0.00"}};
+  const Row rows[] = {{12345.678, "12,345.68"},
+                      {345.678, "345.68"},
+                      {2.88065, "2.88"},
+                      {33.3333333, "33.33"},
+                      {1000000000, "1,000,000,000.00"},
+                      {0.125, "0.12"},
+                      {0.375, "0.38"},
+                      {2.5, "2.50"},
+                      {0.005, "0.00"},
+                      {0.015, "0.02"},
+                      {-0.0, "-0.00"},
+                      {0, "0.00"},
+                      {0.000000004, "0.00"}};
   for (const Row& row : rows) EXPECT_EQ(displayNumberString(row.value), row.expected) << row.value;
   EXPECT_EQ(displayNumberString(kInf), "∞");
   EXPECT_EQ(displayNumberString(kNaN), "NaN");
@@ -63,7 +73,9 @@ TEST(NumberFormatTest, DisplayNumberStringRoundsHalfToEven) {
 
 class ThemedTest : public ::testing::Test {
  protected:
-  void SetUp() override { platform::foundation::setMainBundleIdentifier("com.tavrin.quorvel.widgets"); }
+  void SetUp() override {
+    platform::foundation::setMainBundleIdentifier("com.tavrin.quorvel.widgets");
+  }
   void setTheme(const char* theme) {
     ASSERT_OK(UserDefaults::standardFor("com.tavrin.quorvel.widgets").set(kCurrentThemeKey, theme));
   }
@@ -122,19 +134,18 @@ TEST_F(ThemedTest, PriceChangeLineShowsMagnitudeArrowAndColour) {
     const char* label;
     Color ink;
   };
-  const Row rows[] = {{1234.5, "$1,234.50↑ (24h)", gainColor()},
-                      {-0.5, "$0.50↓ (24h)", lossColor()},
-                      {0, "$0.00 (24h)", Color::white()},
-                      {-0.0, "$0.00 (24h)", Color::white()},
-                      {kNaN, "$NaN↓ (24h)", lossColor()},
-                      {kInf, "$∞↑ (24h)", gainColor()}};
+  const Row rows[] = {
+      {1234.5, "$1,234.50↑ (24h)", gainColor()}, {-0.5, "$0.50↓ (24h)", lossColor()},
+      {0, "$0.00 (24h)", Color::white()},        {-0.0, "$0.00 (24h)", Color::white()},
+      {kNaN, "$NaN↓ (24h)", lossColor()},        {kInf, "$∞↑ (24h)", gainColor()}};
   for (const Row& row : rows) {
     json view = dumpView(QuorvelWidgetsPriceChangeView{row.price}.body());
     ASSERT_EQ(view["runs"].size(), 1u);
     EXPECT_EQ(view["runs"][0]["text"], row.label) << row.price;
     EXPECT_EQ(view["runs"][0]["font"]["size"], 14);
-    EXPECT_EQ(modifierTypes(view), (std::vector<std::string>{"flexFrame", "aspectRatio", "minimumScaleFactor",
-                                                             "lineLimit", "foregroundColor"}));
+    EXPECT_EQ(modifierTypes(view),
+              (std::vector<std::string>{"flexFrame", "aspectRatio", "minimumScaleFactor",
+                                        "lineLimit", "foregroundColor"}));
     EXPECT_EQ(view["modifiers"].back()["color"], colorJSON(row.ink)) << row.price;
   }
 }
@@ -145,8 +156,9 @@ TEST_F(ThemedTest, PercentPillShowsMagnitudeArrowAndColours) {
   EXPECT_EQ(gain["runs"][0]["text"], "↑2.50");
   EXPECT_EQ(gain["runs"][1]["text"], "%");
   EXPECT_EQ(gain["runs"][1]["key"], "%");
-  EXPECT_EQ(modifierTypes(gain), (std::vector<std::string>{"padding", "background", "clip", "aspectRatio",
-                                                           "minimumScaleFactor", "lineLimit", "foregroundColor"}));
+  EXPECT_EQ(modifierTypes(gain),
+            (std::vector<std::string>{"padding", "background", "clip", "aspectRatio",
+                                      "minimumScaleFactor", "lineLimit", "foregroundColor"}));
   EXPECT_EQ(gain["modifiers"][1]["color"], colorJSON(gainColor()));
   EXPECT_EQ(gain["modifiers"][6]["color"], colorJSON(Color::white()));
 
@@ -160,7 +172,8 @@ TEST_F(ThemedTest, PercentPillShowsMagnitudeArrowAndColours) {
     EXPECT_EQ(flat["modifiers"][1]["color"], colorJSON(ThemeColors::mutedFillColor()));
     EXPECT_EQ(flat["modifiers"][6]["color"], colorJSON(ThemeColors::mutedTextColor()));
   }
-  EXPECT_EQ(dumpView(QuorvelWidgetsPercentChangeView{kNaN}.body())["modifiers"][1]["color"], colorJSON(lossColor()));
+  EXPECT_EQ(dumpView(QuorvelWidgetsPercentChangeView{kNaN}.body())["modifiers"][1]["color"],
+            colorJSON(lossColor()));
 }
 
 TEST_F(ThemedTest, SmallBalanceViewTree) {
@@ -169,8 +182,8 @@ TEST_F(ThemedTest, SmallBalanceViewTree) {
   json root = dumpView(view.body());
   EXPECT_EQ(root["type"], "HStack");
   EXPECT_EQ(root["branch"], "first");
-  EXPECT_EQ(modifierTypes(root),
-            (std::vector<std::string>{"flexFrame", "padding", "background", "widgetURL", "containerBackground"}));
+  EXPECT_EQ(modifierTypes(root), (std::vector<std::string>{"flexFrame", "padding", "background",
+                                                           "widgetURL", "containerBackground"}));
   EXPECT_EQ(root["modifiers"][3]["url"], kLink);
   EXPECT_EQ(root["modifiers"][2]["color"], colorJSON(Color::black()));
   const json* caption = findText(root, "Current Balance");
@@ -179,8 +192,9 @@ TEST_F(ThemedTest, SmallBalanceViewTree) {
   const json* balance = findText(root, "$12,345.68");
   ASSERT_NE(balance, nullptr);
   EXPECT_EQ((*balance)["runs"][0]["font"]["size"], 22);
-  EXPECT_EQ(modifierTypes(*balance), (std::vector<std::string>{"flexFrame", "aspectRatio", "minimumScaleFactor",
-                                                               "lineLimit", "foregroundColor"}));
+  EXPECT_EQ(modifierTypes(*balance),
+            (std::vector<std::string>{"flexFrame", "aspectRatio", "minimumScaleFactor", "lineLimit",
+                                      "foregroundColor"}));
   const json* change = findText(root, "$345.68↑ (24h)");
   ASSERT_NE(change, nullptr);
 }
@@ -191,7 +205,8 @@ TEST_F(ThemedTest, SmallEmptyViewTree) {
   EXPECT_EQ(root["type"], "HStack");
   EXPECT_EQ(root["branch"], "second");
   EXPECT_EQ(root["spacing"], 4);
-  EXPECT_EQ(modifierTypes(root), (std::vector<std::string>{"flexFrame", "background", "widgetURL", "containerBackground"}));
+  EXPECT_EQ(modifierTypes(root), (std::vector<std::string>{"flexFrame", "background", "widgetURL",
+                                                           "containerBackground"}));
   EXPECT_EQ(root["modifiers"][2]["url"], kLink);
   EXPECT_EQ(root["children"][0]["type"], "Image");
   EXPECT_EQ(root["children"][0]["systemName"], "plus.circle.fill");
@@ -202,17 +217,18 @@ TEST_F(ThemedTest, MediumBalanceViewTree) {
   QuorvelWidgetsEntryMediumView view{{{}, PortfolioWidget{100, 150}}, kLink};
   json root = dumpView(view.body());
   EXPECT_EQ(root["type"], "VStack");
-  EXPECT_EQ(modifierTypes(root),
-            (std::vector<std::string>{"flexFrame", "padding", "background", "widgetURL", "containerBackground"}));
+  EXPECT_EQ(modifierTypes(root), (std::vector<std::string>{"flexFrame", "padding", "background",
+                                                           "widgetURL", "containerBackground"}));
   EXPECT_NE(findText(root, "$100.00"), nullptr);
   EXPECT_NE(findText(root, "$50.00↓ (24h)"), nullptr);
   EXPECT_NE(findText(root, "↓33.33%"), nullptr);
   const json& header = root["children"][1];
   EXPECT_EQ(header["children"][1]["type"], "Image");
-  EXPECT_EQ(modifierTypes(header["children"][1]), (std::vector<std::string>{"aspectRatio", "frame", "clip"}));
-  EXPECT_EQ(modifierTypes(header["children"][0]), (std::vector<std::string>{"flexFrame", "foregroundColor",
-                                                                            "aspectRatio", "minimumScaleFactor",
-                                                                            "lineLimit"}));
+  EXPECT_EQ(modifierTypes(header["children"][1]),
+            (std::vector<std::string>{"aspectRatio", "frame", "clip"}));
+  EXPECT_EQ(modifierTypes(header["children"][0]),
+            (std::vector<std::string>{"flexFrame", "foregroundColor", "aspectRatio",
+                                      "minimumScaleFactor", "lineLimit"}));
 }
 
 TEST_F(ThemedTest, MediumPercentEdgeCases) {
@@ -231,12 +247,13 @@ TEST_F(ThemedTest, MediumEmptyViewTree) {
   QuorvelWidgetsEntryMediumView view{{{}, std::nullopt}, kLink};
   json root = dumpView(view.body());
   EXPECT_EQ(root["branch"], "second");
-  EXPECT_EQ(modifierTypes(root),
-            (std::vector<std::string>{"flexFrame", "padding", "background", "widgetURL", "containerBackground"}));
+  EXPECT_EQ(modifierTypes(root), (std::vector<std::string>{"flexFrame", "padding", "background",
+                                                           "widgetURL", "containerBackground"}));
   const json& column = root["children"][0];
   EXPECT_EQ(column["spacing"], 8);
   EXPECT_EQ(column["children"][1]["runs"][0]["key"],
-            "Localizable.keep_track_of_your_profits_loses_and_portfolio_valuation_start_building_your_portfolio_today");
+            "Localizable.keep_track_of_your_profits_loses_and_portfolio_valuation_start_building_"
+            "your_portfolio_today");
   EXPECT_EQ(modifierTypes(column["children"][1]),
             (std::vector<std::string>{"multilineTextAlignment", "fixedSize"}));
   EXPECT_EQ(modifierTypes(column["children"][2]),
@@ -245,8 +262,10 @@ TEST_F(ThemedTest, MediumEmptyViewTree) {
 
 TEST_F(ThemedTest, EntryDateHasNoEffect) {
   PortfolioWidget p{1, 2};
-  auto a = dumpView(QuorvelWidgetsEntryMediumView{{std::chrono::system_clock::time_point{}, p}, kLink}.body());
-  auto b = dumpView(QuorvelWidgetsEntryMediumView{{std::chrono::system_clock::now(), p}, kLink}.body());
+  auto a = dumpView(
+      QuorvelWidgetsEntryMediumView{{std::chrono::system_clock::time_point{}, p}, kLink}.body());
+  auto b =
+      dumpView(QuorvelWidgetsEntryMediumView{{std::chrono::system_clock::now(), p}, kLink}.body());
   EXPECT_EQ(a, b);
 }
 

@@ -20,8 +20,12 @@ std::string apiBaseURL() {
   return QUORVEL_DEFAULT_API_BASE_URL;
 }
 
-Pair usdtRow() { return Pair(std::string("usdtusdt"), std::string("1.0"), std::string("0.0"), std::string("0.0")); }
-Pair usdcRow() { return Pair(std::string("usdcusdt"), std::string("1.0"), std::string("0.0"), std::string("0.0")); }
+Pair usdtRow() {
+  return Pair(std::string("usdtusdt"), std::string("1.0"), std::string("0.0"), std::string("0.0"));
+}
+Pair usdcRow() {
+  return Pair(std::string("usdcusdt"), std::string("1.0"), std::string("0.0"), std::string("0.0"));
+}
 
 std::optional<std::vector<Pair>> tickersFromAnswer(const simdjson::dom::element& root) {
   simdjson::dom::array array;
@@ -59,7 +63,12 @@ double priceNumber(const std::optional<std::string>& text) {
   const std::string& t = *text;
   if (t.empty()) return 0;
   switch (t[0]) {
-    case ' ': case '\t': case '\n': case '\v': case '\f': case '\r':
+    case ' ':
+    case '\t':
+    case '\n':
+    case '\v':
+    case '\f':
+    case '\r':
       return 0;
     default:
       break;

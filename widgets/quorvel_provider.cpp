@@ -23,30 +23,32 @@ QuorvelSimpleEntry QuorvelProvider::placeholder(const Context&) const {
   return QuorvelSimpleEntry{std::chrono::system_clock::now(), std::nullopt};
 }
 
-void QuorvelProvider::getSnapshot(const Context&, std::function<void(QuorvelSimpleEntry)> completion) const {
+void QuorvelProvider::getSnapshot(const Context&,
+                                  std::function<void(QuorvelSimpleEntry)> completion) const {
   WidgetManagers& managers = WidgetManagers::shared();
   auto portfolio = managers.loadPortfolioWidget();
   completion(QuorvelSimpleEntry{std::chrono::system_clock::now(), portfolio});
 }
 
 void QuorvelProvider::getTimeline(const Context&, std::function<void(Timeline)> completion) const {
-  WidgetManagers::shared().refreshPortfolio(
-      [completion = std::move(completion)](platform::foundation::Result<std::vector<Portfolio>> outcome) {
-        const auto now = std::chrono::system_clock::now();
-        if (!outcome.ok()) {
-          platform::foundation::debugPrint("Error price change statistics: " +
-                                           outcome.status.localizedDescription());
-          completion(Timeline{{QuorvelSimpleEntry{now, std::nullopt}}, TimelineReloadPolicy::atEnd()});
-          return;
-        }
-        if (outcome.value->empty()) {
-          completion(Timeline{{QuorvelSimpleEntry{now, std::nullopt}}, TimelineReloadPolicy::never()});
-          return;
-        }
-        const PortfolioWidget balances = sumBalances(*outcome.value);
-        WidgetManagers::shared().savePortfolioWidget(balances.todayBalance, balances.yesterdayBalance);
-        completion(Timeline{{QuorvelSimpleEntry{now, balances}}, TimelineReloadPolicy::atEnd()});
-      });
+  WidgetManagers::shared().refreshPortfolio([completion = std::move(completion)](
+                                                platform::foundation::Result<std::vector<Portfolio>>
+                                                    outcome) {
+    const auto now = std::chrono::system_clock::now();
+    if (!outcome.ok()) {
+      platform::foundation::debugPrint("Error price change statistics: " +
+                                       outcome.status.localizedDescription());
+      completion(Timeline{{QuorvelSimpleEntry{now, std::nullopt}}, TimelineReloadPolicy::atEnd()});
+      return;
+    }
+    if (outcome.value->empty()) {
+      completion(Timeline{{QuorvelSimpleEntry{now, std::nullopt}}, TimelineReloadPolicy::never()});
+      return;
+    }
+    const PortfolioWidget balances = sumBalances(*outcome.value);
+    WidgetManagers::shared().savePortfolioWidget(balances.todayBalance, balances.yesterdayBalance);
+    completion(Timeline{{QuorvelSimpleEntry{now, balances}}, TimelineReloadPolicy::atEnd()});
+  });
 }
 
 }  // namespace quorvel

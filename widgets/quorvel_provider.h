@@ -21,7 +21,8 @@ class QuorvelProvider : public platform::widgetkit::TimelineProvider<QuorvelSimp
   using Timeline = platform::widgetkit::Timeline<QuorvelSimpleEntry>;
 
   QuorvelSimpleEntry placeholder(const Context& context) const override;
-  void getSnapshot(const Context& context, std::function<void(QuorvelSimpleEntry)> completion) const override;
+  void getSnapshot(const Context& context,
+                   std::function<void(QuorvelSimpleEntry)> completion) const override;
   void getTimeline(const Context& context, std::function<void(Timeline)> completion) const override;
 };
 

@@ -15,10 +15,9 @@ using platform::widgetkit::WidgetFamily;
 using quorvel::testing::CapturedStdout;
 using quorvel::testing::ExchangeFixture;
 
-const char* kTickers =
-    R"([{"symbol":"AAAUSDT","lastPrice":"10","priceChange":"1.5"},)"
-    R"({"symbol":"BBBUSDT","lastPrice":"100","priceChange":"-4"},)"
-    R"({"symbol":"CCCUSDT","lastPrice":"2","priceChange":"0.5"}])";
+const char* kTickers = R"([{"symbol":"AAAUSDT","lastPrice":"10","priceChange":"1.5"},)"
+                       R"({"symbol":"BBBUSDT","lastPrice":"100","priceChange":"-4"},)"
+                       R"({"symbol":"CCCUSDT","lastPrice":"2","priceChange":"0.5"}])";
 
 class ProviderTest : public ExchangeFixture {
  protected:
@@ -93,9 +92,11 @@ TEST_F(ProviderTest, FailedRefreshLogsTheErrorAndKeepsTheSnapshot) {
   EXPECT_EQ(t.policy, TimelineReloadPolicy::atEnd());
   EXPECT_EQ(t.entries[0].portfolio, std::nullopt);
   EXPECT_EQ(loadPortfolioWidget(), (PortfolioWidget{5, 4}));
-  EXPECT_NE(log.find("\n\"Error price change statistics: The exchange answered with HTTP status 429: Too many "
-                     "requests; current limit is 1200 requests per minute."),
-            std::string::npos)
+  EXPECT_NE(
+      log.find(
+          "\n\"Error price change statistics: The exchange answered with HTTP status 429: Too many "
+          "requests; current limit is 1200 requests per minute."),
+      std::string::npos)
       << log;
 }
 
@@ -109,7 +110,8 @@ TEST_F(ProviderTest, StoreThatCannotBeOpenedStillAnswers) {
   EXPECT_EQ(t.policy, TimelineReloadPolicy::atEnd());
   EXPECT_EQ(t.entries[0].portfolio, std::nullopt);
   EXPECT_EQ(loadPortfolioWidget(), (PortfolioWidget{5, 4}));
-  EXPECT_EQ(log.rfind("\"Error price change statistics: The store file is not a database", 0), 0u) << log;
+  EXPECT_EQ(log.rfind("\"Error price change statistics: The store file is not a database", 0), 0u)
+      << log;
 }
 
 TEST_F(ProviderTest, EntryIsDatedWhenTheResultArrives) {

@@ -26,9 +26,10 @@ nlohmann::ordered_json entryData(const QuorvelSimpleEntry& entry) {
   nlohmann::ordered_json portfolio = nlohmann::ordered_json::object();
   // Through the view dump's number form, so a non-finite total is written as
   // text rather than making the JSON unwritable.
-  portfolio["todayBalance"] = nlohmann::ordered_json::parse(platform::ui::dumpNumber(entry.portfolio->todayBalance).dump());
-  portfolio["yesterdayBalance"] =
-      nlohmann::ordered_json::parse(platform::ui::dumpNumber(entry.portfolio->yesterdayBalance).dump());
+  portfolio["todayBalance"] =
+      nlohmann::ordered_json::parse(platform::ui::dumpNumber(entry.portfolio->todayBalance).dump());
+  portfolio["yesterdayBalance"] = nlohmann::ordered_json::parse(
+      platform::ui::dumpNumber(entry.portfolio->yesterdayBalance).dump());
   data["portfolio"] = std::move(portfolio);
   return data;
 }
@@ -39,9 +40,11 @@ template <class RootView>
 WidgetConfiguration configuration(std::string_view kind, WidgetFamily family) {
   return platform::widgetkit::staticConfiguration<QuorvelSimpleEntry>(
       std::string(kind), std::make_shared<const QuorvelProvider>(),
-      [](const QuorvelSimpleEntry& entry) { return RootView{entry, std::string(kWidgetDeeplinkURL)}.body(); },
-      entryData, localizedString("Localizable.widget_title"), localizedString("Localizable.widget_description"),
-      {family});
+      [](const QuorvelSimpleEntry& entry) {
+        return RootView{entry, std::string(kWidgetDeeplinkURL)}.body();
+      },
+      entryData, localizedString("Localizable.widget_title"),
+      localizedString("Localizable.widget_description"), {family});
 }
 
 }  // namespace
@@ -51,10 +54,13 @@ WidgetConfiguration quorvelSmallWidget() {
 }
 
 WidgetConfiguration quorvelMediumWidget() {
-  return configuration<QuorvelWidgetsEntryMediumView>(kMediumWidgetKind, WidgetFamily::systemMedium);
+  return configuration<QuorvelWidgetsEntryMediumView>(kMediumWidgetKind,
+                                                      WidgetFamily::systemMedium);
 }
 
-std::string QuorvelWidgets::bundleIdentifier() const { return std::string(kWidgetsBundleIdentifier); }
+std::string QuorvelWidgets::bundleIdentifier() const {
+  return std::string(kWidgetsBundleIdentifier);
+}
 
 void QuorvelWidgets::prepare() const {
   registerMainBundleResources();
@@ -63,11 +69,14 @@ void QuorvelWidgets::prepare() const {
   registerConfigurationIntentClasses();
 }
 
-std::vector<WidgetConfiguration> QuorvelWidgets::body() const { return {quorvelSmallWidget(), quorvelMediumWidget()}; }
+std::vector<WidgetConfiguration> QuorvelWidgets::body() const {
+  return {quorvelSmallWidget(), quorvelMediumWidget()};
+}
 
 void QuorvelWidgets::willAnswerWithin(std::chrono::milliseconds deadline) const {
   WidgetManagers::RequestLimits limits = WidgetManagers::requestLimits();
-  limits.timeout = std::max(std::chrono::milliseconds(1000), deadline - std::chrono::milliseconds(2000));
+  limits.timeout =
+      std::max(std::chrono::milliseconds(1000), deadline - std::chrono::milliseconds(2000));
   WidgetManagers::setRequestLimits(limits);
 }
 

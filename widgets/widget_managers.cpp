@@ -74,8 +74,10 @@ void WidgetManagers::fetchPriceChangeStatistics(std::optional<std::string> symbo
         // error object is not a ticker, and valuing against it would store
         // a wrong total.
         if (response.statusCode >= 400) {
-          const simdjson::dom::element root = response.json ? response.json->root() : simdjson::dom::element();
-          completion(std::nullopt, exchangeError(response.statusCode, response.json ? &root : nullptr));
+          const simdjson::dom::element root =
+              response.json ? response.json->root() : simdjson::dom::element();
+          completion(std::nullopt,
+                     exchangeError(response.statusCode, response.json ? &root : nullptr));
           return;
         }
         if (!response.status.ok()) {
@@ -99,18 +101,19 @@ void WidgetManagers::refreshPortfolio(RefreshCompletion completion) const {
   auto holdings = realm.value->objects<PortfolioPair>();
   if (!holdings.ok()) return fail(holdings.status);
 
-  shared().fetchPriceChangeStatistics(
-      std::nullopt, [completion = std::move(completion), holdings = std::move(*holdings.value)](
-                        std::optional<std::vector<Pair>> tickers, std::optional<Status> error) mutable {
-        DispatchQueue::main().async([completion = std::move(completion), holdings = std::move(holdings),
-                                     tickers = std::move(tickers), error = std::move(error)] {
-          if (error) {
-            completion(Result<std::vector<Portfolio>>::failure(*error));
-            return;
-          }
-          completion(Result<std::vector<Portfolio>>::success(valueHoldings(holdings, tickers)));
-        });
-      });
+  shared().fetchPriceChangeStatistics(std::nullopt, [completion = std::move(completion),
+                                                     holdings = std::move(*holdings.value)](
+                                                        std::optional<std::vector<Pair>> tickers,
+                                                        std::optional<Status> error) mutable {
+    DispatchQueue::main().async([completion = std::move(completion), holdings = std::move(holdings),
+                                 tickers = std::move(tickers), error = std::move(error)] {
+      if (error) {
+        completion(Result<std::vector<Portfolio>>::failure(*error));
+        return;
+      }
+      completion(Result<std::vector<Portfolio>>::success(valueHoldings(holdings, tickers)));
+    });
+  });
 }
 
 std::vector<Portfolio> valueHoldings(const Results<PortfolioPair>& holdings,
@@ -119,8 +122,8 @@ std::vector<Portfolio> valueHoldings(const Results<PortfolioPair>& holdings,
   if (!tickers) {
     for (const PortfolioPair& holding : holdings) {
       if (!holding.symbol || !holding.amount.value) continue;
-      lines.push_back(Portfolio{*holding.symbol, *holding.amount.value, priceNumber(holding.lastPrice),
-                                priceNumber(holding.priceChange)});
+      lines.push_back(Portfolio{*holding.symbol, *holding.amount.value,
+                                priceNumber(holding.lastPrice), priceNumber(holding.priceChange)});
     }
     return lines;
   }
@@ -151,6 +154,8 @@ void WidgetManagers::savePortfolioWidget(double todayBalance, double yesterdayBa
   quorvel::savePortfolioWidget(todayBalance, yesterdayBalance);
 }
 
-std::optional<PortfolioWidget> WidgetManagers::loadPortfolioWidget() const { return quorvel::loadPortfolioWidget(); }
+std::optional<PortfolioWidget> WidgetManagers::loadPortfolioWidget() const {
+  return quorvel::loadPortfolioWidget();
+}
 
 }  // namespace quorvel

@@ -27,17 +27,19 @@ class WidgetManagers {
   WidgetManagers& operator=(const WidgetManagers&) = delete;
 
   // (list, no error), (no list, no error) or (no list, error).
-  using StatisticsCompletion =
-      std::function<void(std::optional<std::vector<Pair>> tickers, std::optional<platform::foundation::Status> error)>;
+  using StatisticsCompletion = std::function<void(
+      std::optional<std::vector<Pair>> tickers, std::optional<platform::foundation::Status> error)>;
   // Requests the 24-hour statistics (of one symbol, or of every symbol when
   // `symbol` is absent) and returns at once. `completion`, when given, runs
   // exactly once on a background queue. Logs the request address.
-  void fetchPriceChangeStatistics(std::optional<std::string> symbol, StatisticsCompletion completion) const;
+  void fetchPriceChangeStatistics(std::optional<std::string> symbol,
+                                  StatisticsCompletion completion) const;
 
   // Either the holding lines (possibly none) or the error that stopped the
   // refresh: a store that cannot be opened or read, a failed request, or an
   // error status from the exchange.
-  using RefreshCompletion = std::function<void(platform::foundation::Result<std::vector<Portfolio>> outcome)>;
+  using RefreshCompletion =
+      std::function<void(platform::foundation::Result<std::vector<Portfolio>> outcome)>;
   // Reads the holdings on the calling thread, fetches the statistics, and
   // values the holdings on the main queue, where `completion` runs exactly
   // once. Returns at once.

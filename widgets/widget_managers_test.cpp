@@ -30,17 +30,18 @@ class RefreshTest : public ExchangeFixture {
     });
     EXPECT_TRUE(runMainUntil([&] { return outcome.has_value(); }));
     EXPECT_TRUE(onMain);
-    return outcome ? *outcome : Result<std::vector<Portfolio>>::failure(Status::error(Status::Code::kTimedOut, "none"));
+    return outcome ? *outcome
+                   : Result<std::vector<Portfolio>>::failure(
+                         Status::error(Status::Code::kTimedOut, "none"));
   }
 };
 
-const char* kArray =
-    R"([{"symbol":"ETHUSDT","lastPrice":"2200.5","priceChange":"10"},)"
-    R"({"symbol":"BTCUSDT","lastPrice":"31000","priceChange":"-500"},)"
-    R"({"symbol":"BTCUSDT","lastPrice":"1","priceChange":"1"},)"
-    R"({"symbol":"NOPRICE"},)"
-    R"({"symbol":"BADPRICE","lastPrice":" 5","priceChange":"abc"},)"
-    R"({"symbol":"USDCUSDT","lastPrice":"0.9999","priceChange":"0.0001"}])";
+const char* kArray = R"([{"symbol":"ETHUSDT","lastPrice":"2200.5","priceChange":"10"},)"
+                     R"({"symbol":"BTCUSDT","lastPrice":"31000","priceChange":"-500"},)"
+                     R"({"symbol":"BTCUSDT","lastPrice":"1","priceChange":"1"},)"
+                     R"({"symbol":"NOPRICE"},)"
+                     R"({"symbol":"BADPRICE","lastPrice":" 5","priceChange":"abc"},)"
+                     R"({"symbol":"USDCUSDT","lastPrice":"0.9999","priceChange":"0.0001"}])";
 
 TEST_F(RefreshTest, WorkedExampleMatchesTickersAndTheStablecoinRow) {
   storeHoldings({{"btcusdt", 0.5}, {"USDTUSDT", 20}, {"XYZUSDT", 1}});
@@ -48,7 +49,8 @@ TEST_F(RefreshTest, WorkedExampleMatchesTickersAndTheStablecoinRow) {
   CapturedStdout out;
   auto outcome = refresh();
   ASSERT_OK(outcome.status);
-  EXPECT_EQ(*outcome.value, (std::vector<Portfolio>{{"btcusdt", 0.5, 31000, -500}, {"USDTUSDT", 20, 1, 0}}));
+  EXPECT_EQ(*outcome.value,
+            (std::vector<Portfolio>{{"btcusdt", 0.5, 31000, -500}, {"USDTUSDT", 20, 1, 0}}));
   EXPECT_EQ(out.finish(), "\"" + server_.baseURL() + "/api/v3/ticker/24hr\"\n");
 }
 
@@ -90,17 +92,20 @@ TEST_F(RefreshTest, UsdcHoldingIsLeftOutWhenTheArrayHasNoTickerForIt) {
 TEST_F(RefreshTest, AnswersThatAreNotTickerListsValueHoldingsFromStoredPrices) {
   for (const char* body : {"42", R"([{"symbol":"BTCUSDT"}, 7])", R"("text")", "true", "null"}) {
     quorvel::testing::ScopedHome home;
-    storeHoldings({{"btcusdt", 0.5, "30000", "-100"}, {"USDTUSDT", 20, "1.0", "0.0"}, {"XYZUSDT", 1, "x", " 1"}});
+    storeHoldings({{"btcusdt", 0.5, "30000", "-100"},
+                   {"USDTUSDT", 20, "1.0", "0.0"},
+                   {"XYZUSDT", 1, "x", " 1"}});
     LoopbackServer server;
-    server.server().Get("/api/v3/ticker/24hr", [&](const httplib::Request&, httplib::Response& res) {
-      res.set_content(body, "application/json");
-    });
+    server.server().Get("/api/v3/ticker/24hr",
+                        [&](const httplib::Request&, httplib::Response& res) {
+                          res.set_content(body, "application/json");
+                        });
     quorvel::testing::ScopedEnv env("QUORVEL_API_BASE_URL", server.start());
     auto outcome = refresh();
     ASSERT_OK(outcome.status) << body;
-    EXPECT_EQ(*outcome.value, (std::vector<Portfolio>{{"btcusdt", 0.5, 30000, -100},
-                                                      {"USDTUSDT", 20, 1, 0},
-                                                      {"XYZUSDT", 1, 0, 0}}))
+    EXPECT_EQ(*outcome.value,
+              (std::vector<Portfolio>{
+                  {"btcusdt", 0.5, 30000, -100}, {"USDTUSDT", 20, 1, 0}, {"XYZUSDT", 1, 0, 0}}))
         << body;
   }
 }
@@ -118,7 +123,8 @@ TEST_F(RefreshTest, ObjectAnswerIsOneTickerPlusBothStablecoinRows) {
   serve(200, R"({"symbol":"ETHUSDT","lastPrice":"2000","priceChange":"-20"})");
   auto outcome = refresh();
   ASSERT_OK(outcome.status);
-  EXPECT_EQ(*outcome.value, (std::vector<Portfolio>{{"ethusdt", 1, 2000, -20}, {"USDCUSDT", 2, 1, 0}}));
+  EXPECT_EQ(*outcome.value,
+            (std::vector<Portfolio>{{"ethusdt", 1, 2000, -20}, {"USDCUSDT", 2, 1, 0}}));
 }
 
 TEST_F(RefreshTest, NoHoldingsGiveAnEmptyList) {
@@ -138,8 +144,10 @@ TEST_F(RefreshTest, TransportAndParseFailuresComeBackAsErrors) {
       {200, "", "zero length"},
       {200, "<html>oops</html>", "JSON could not be serialized"},
       {200, "[1,", "JSON could not be serialized"},
-      {451, quorvel::testing::fixture("tickers/error-451-restricted-location.json"), "451: Service unavailable"},
-      {429, quorvel::testing::fixture("tickers/error-429-rate-limit.json"), "429: Too many requests"},
+      {451, quorvel::testing::fixture("tickers/error-451-restricted-location.json"),
+       "451: Service unavailable"},
+      {429, quorvel::testing::fixture("tickers/error-429-rate-limit.json"),
+       "429: Too many requests"},
       {418, quorvel::testing::fixture("tickers/error-418-ip-banned.json"), "418"},
       {502, "<html>Bad Gateway</html>", "HTTP status 502."},
   };
@@ -147,10 +155,11 @@ TEST_F(RefreshTest, TransportAndParseFailuresComeBackAsErrors) {
     quorvel::testing::ScopedHome home;
     storeHoldings({{"USDTUSDT", 20}});
     LoopbackServer server;
-    server.server().Get("/api/v3/ticker/24hr", [&](const httplib::Request&, httplib::Response& res) {
-      res.status = row.status;
-      res.set_content(row.body, "application/json");
-    });
+    server.server().Get("/api/v3/ticker/24hr",
+                        [&](const httplib::Request&, httplib::Response& res) {
+                          res.status = row.status;
+                          res.set_content(row.body, "application/json");
+                        });
     quorvel::testing::ScopedEnv env("QUORVEL_API_BASE_URL", server.start());
     auto outcome = refresh();
     EXPECT_FALSE(outcome.ok()) << row.status << " " << row.body;
@@ -173,10 +182,11 @@ TEST_F(RefreshTest, RefusedConnectionStalledServerAndOversizedBodyAreErrors) {
     WidgetManagers::setRequestLimits({std::chrono::milliseconds(300), 32u << 20});
     std::atomic<bool> release{false};
     LoopbackServer stalled;
-    stalled.server().Get("/api/v3/ticker/24hr", [&](const httplib::Request&, httplib::Response& res) {
-      quorvel::testing::waitUntil([&] { return release.load(); }, std::chrono::seconds(5));
-      res.set_content("[]", "application/json");
-    });
+    stalled.server().Get(
+        "/api/v3/ticker/24hr", [&](const httplib::Request&, httplib::Response& res) {
+          quorvel::testing::waitUntil([&] { return release.load(); }, std::chrono::seconds(5));
+          res.set_content("[]", "application/json");
+        });
     quorvel::testing::ScopedEnv env("QUORVEL_API_BASE_URL", stalled.start());
     auto outcome = refresh();
     release = true;
@@ -190,7 +200,8 @@ TEST_F(RefreshTest, RefusedConnectionStalledServerAndOversizedBodyAreErrors) {
     });
     quorvel::testing::ScopedEnv env("QUORVEL_API_BASE_URL", big.start());
     auto outcome = refresh();
-    EXPECT_EQ(outcome.status.code(), Status::Code::kTooLarge) << outcome.status.localizedDescription();
+    EXPECT_EQ(outcome.status.code(), Status::Code::kTooLarge)
+        << outcome.status.localizedDescription();
   }
 }
 
@@ -212,7 +223,8 @@ TEST_F(RefreshTest, RecordedFullAnswerPricesRealSymbols) {
   storeHoldings({{"btcusdt", 0.5}, {"ETHUSDT", 2}, {"USDTUSDT", 100}});
   // Served as opaque bytes: the test server would otherwise spend seconds
   // compressing 1.2 MB for every request.
-  serve(200, quorvel::testing::fixture("tickers/ticker-24hr-full.json"), "application/octet-stream");
+  serve(200, quorvel::testing::fixture("tickers/ticker-24hr-full.json"),
+        "application/octet-stream");
   auto outcome = refresh();
   ASSERT_OK(outcome.status);
   ASSERT_EQ(outcome.value->size(), 3u);
@@ -243,14 +255,16 @@ TEST_F(RefreshTest, FetchCallsBackOnceOnABackgroundQueue) {
 TEST_F(RefreshTest, FetchWithASymbolSendsItAsAnEscapedQuery) {
   std::mutex mutex;
   std::string query;
-  server_.server().Get("/api/v3/ticker/24hr", [&](const httplib::Request& req, httplib::Response& res) {
-    std::lock_guard lock(mutex);
-    query = req.get_param_value("symbol");
-    res.set_content("{}", "application/json");
-  });
+  server_.server().Get("/api/v3/ticker/24hr",
+                       [&](const httplib::Request& req, httplib::Response& res) {
+                         std::lock_guard lock(mutex);
+                         query = req.get_param_value("symbol");
+                         res.set_content("{}", "application/json");
+                       });
   quorvel::testing::ScopedEnv env("QUORVEL_API_BASE_URL", server_.start());
   std::atomic<bool> done{false};
-  WidgetManagers::shared().fetchPriceChangeStatistics("BTC USDT&x", [&](auto, auto) { done = true; });
+  WidgetManagers::shared().fetchPriceChangeStatistics("BTC USDT&x",
+                                                      [&](auto, auto) { done = true; });
   ASSERT_TRUE(quorvel::testing::waitUntil([&] { return done.load(); }));
   std::lock_guard lock(mutex);
   EXPECT_EQ(query, "BTC USDT&x");
@@ -261,10 +275,22 @@ TEST(PriceNumberTest, FollowsTheStrtodRule) {
     std::optional<std::string> text;
     double expected;
   };
-  const Row rows[] = {{"1.0", 1},          {"0.0", 0},         {"-500.25", -500.25}, {"1e3", 1000},
-                      {"43714.03000000", 43714.03}, {std::nullopt, 0}, {"", 0},      {" 1", 0},
-                      {"1 ", 0},           {"\t1", 0},         {"1,5", 0},           {"abc", 0},
-                      {"1.2.3", 0},        {std::string("1\0", 2), 0}, {"+7", 7}, {".5", 0.5}};
+  const Row rows[] = {{"1.0", 1},
+                      {"0.0", 0},
+                      {"-500.25", -500.25},
+                      {"1e3", 1000},
+                      {"43714.03000000", 43714.03},
+                      {std::nullopt, 0},
+                      {"", 0},
+                      {" 1", 0},
+                      {"1 ", 0},
+                      {"\t1", 0},
+                      {"1,5", 0},
+                      {"abc", 0},
+                      {"1.2.3", 0},
+                      {std::string("1\0", 2), 0},
+                      {"+7", 7},
+                      {".5", 0.5}};
   for (const Row& row : rows) {
     EXPECT_EQ(priceNumber(row.text), row.expected) << (row.text ? *row.text : "(absent)");
   }

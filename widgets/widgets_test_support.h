@@ -57,10 +57,11 @@ class ExchangeFixture : public ::testing::Test {
 
   // Serves `body` with `status` at the ticker path.
   std::string serve(int status, std::string body, std::string contentType = "application/json") {
-    server_.server().Get("/api/v3/ticker/24hr", [=](const httplib::Request&, httplib::Response& res) {
-      res.status = status;
-      res.set_content(body, contentType);
-    });
+    server_.server().Get("/api/v3/ticker/24hr",
+                         [=](const httplib::Request&, httplib::Response& res) {
+                           res.status = status;
+                           res.set_content(body, contentType);
+                         });
     std::string url = server_.start();
     env_.emplace("QUORVEL_API_BASE_URL", url);
     return url;
@@ -68,7 +69,8 @@ class ExchangeFixture : public ::testing::Test {
 
   // Runs the main queue until `done` or ten seconds pass.
   bool runMainUntil(const std::function<bool()>& done) {
-    return platform::foundation::runMainQueueUntil(done, std::chrono::steady_clock::now() + std::chrono::seconds(10));
+    return platform::foundation::runMainQueueUntil(
+        done, std::chrono::steady_clock::now() + std::chrono::seconds(10));
   }
 
   ScopedHome home_;

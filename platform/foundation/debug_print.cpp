@@ -23,13 +23,27 @@ std::string quotedForm(std::string_view text) {
   for (size_t i = 0; i < text.size(); ++i) {
     const auto c = static_cast<unsigned char>(text[i]);
     switch (c) {
-      case '\0': out += "\\0"; break;
-      case '\t': out += "\\t"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '"': out += "\\\""; break;
-      case '\'': out += "\\'"; break;
-      case '\\': out += "\\\\"; break;
+      case '\0':
+        out += "\\0";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\'':
+        out += "\\'";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
       default:
         if (c < 0x20 || c == 0x7F) {
           appendHexEscape(out, c);

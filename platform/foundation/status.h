@@ -22,9 +22,9 @@ class Status {
     kVersionMismatch,  // a stored schema newer than this program knows
     kNetwork,          // transport failure: refused, reset, DNS, TLS
     kTimedOut,
-    kTooLarge,         // a body or file over its cap
-    kHttpStatus,       // the server answered with an error status
-    kParse,            // bytes that are not the expected format (JSON, plist)
+    kTooLarge,    // a body or file over its cap
+    kHttpStatus,  // the server answered with an error status
+    kParse,       // bytes that are not the expected format (JSON, plist)
     kUnsupported,
   };
 

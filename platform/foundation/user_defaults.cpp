@@ -6,13 +6,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <algorithm>
-#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -66,7 +66,8 @@ std::optional<std::string> readFile(const std::filesystem::path& path, int* err)
     *err = errno;
     return std::nullopt;
   }
-  if (!S_ISREG(st.st_mode) || static_cast<std::uintmax_t>(st.st_size) > UserDefaults::kMaxFileBytes) {
+  if (!S_ISREG(st.st_mode) ||
+      static_cast<std::uintmax_t>(st.st_size) > UserDefaults::kMaxFileBytes) {
     *err = EFBIG;
     return std::nullopt;
   }
@@ -231,7 +232,8 @@ Status modify(const std::filesystem::path& file, std::chrono::milliseconds lockT
   return fsyncDirectory(dir);
 }
 
-std::filesystem::path preferencesFile(const std::filesystem::path& container, std::string_view name) {
+std::filesystem::path preferencesFile(const std::filesystem::path& container,
+                                      std::string_view name) {
   return container / "Library" / "Preferences" / (std::string(name) + ".plist");
 }
 
@@ -306,7 +308,9 @@ Status UserDefaults::set(std::string_view key, const Data& value) const {
 Status UserDefaults::set(std::string_view key, std::string_view value) const {
   std::string k(key);
   std::string v(value);
-  Status s = modify(file_, lockTimeout_, [&](plist_t dict) { plist_dict_set_item(dict, k.c_str(), plist_new_string(v.c_str())); });
+  Status s = modify(file_, lockTimeout_, [&](plist_t dict) {
+    plist_dict_set_item(dict, k.c_str(), plist_new_string(v.c_str()));
+  });
   if (!s.ok()) logToStandardError(s.localizedDescription());
   return s;
 }

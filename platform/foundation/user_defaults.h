@@ -37,8 +37,8 @@ class UserDefaults {
   // extension's preferences.
   static UserDefaults standardFor(std::string_view bundleIdentifier);
 
-  explicit UserDefaults(std::filesystem::path file,
-                        std::chrono::milliseconds lockTimeout = std::chrono::milliseconds(kLockTimeoutMs))
+  explicit UserDefaults(std::filesystem::path file, std::chrono::milliseconds lockTimeout =
+                                                        std::chrono::milliseconds(kLockTimeoutMs))
       : file_(std::move(file)), lockTimeout_(lockTimeout) {}
 
   const std::filesystem::path& file() const { return file_; }
@@ -52,7 +52,9 @@ class UserDefaults {
 
   Status set(std::string_view key, const Data& value) const;
   Status set(std::string_view key, std::string_view value) const;
-  Status set(std::string_view key, const char* value) const { return set(key, std::string_view(value)); }
+  Status set(std::string_view key, const char* value) const {
+    return set(key, std::string_view(value));
+  }
   Status removeObject(std::string_view key) const;
 
   // How long a writer waits for another process's lock before giving up.

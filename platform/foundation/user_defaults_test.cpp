@@ -91,8 +91,9 @@ TEST(UserDefaultsTest, TopLevelThatIsNotADictionaryCountsAsCorrupt) {
   ASSERT_OK(good.set("k", "v"));
   // An XML plist whose root is an array.
   UserDefaults suite(dir.path() / "s.plist");
-  writeFileBytes(suite.file(),
-                 "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><string>x</string></array></plist>");
+  writeFileBytes(
+      suite.file(),
+      "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><string>x</string></array></plist>");
   EXPECT_EQ(suite.string("k"), std::nullopt);
 }
 
@@ -101,7 +102,8 @@ TEST(UserDefaultsTest, UnwritableFolderFailsWithoutLosingTheFile) {
   TempDir dir;
   UserDefaults suite(dir.path() / "s.plist");
   ASSERT_OK(suite.set("k", "before"));
-  std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+  std::filesystem::permissions(
+      dir.path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
   Status s = suite.set("k", "after");
   std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_all);
   EXPECT_FALSE(s.ok());
@@ -165,7 +167,8 @@ TEST(UserDefaultsTest, WritersInManyProcessesNeverLoseEachOthersKeys) {
         if (!suite.set("shared", bytes(std::string(1000 + p * 10, 'a' + p))).ok()) ::_exit(1);
         // A read in the middle of the others' writes sees a whole value.
         auto shared = suite.data("shared");
-        if (!shared || shared->size() < 1000 || (*shared)[0] != (*shared)[shared->size() - 1]) ::_exit(2);
+        if (!shared || shared->size() < 1000 || (*shared)[0] != (*shared)[shared->size() - 1])
+          ::_exit(2);
       }
       ::_exit(0);
     }
@@ -190,7 +193,8 @@ TEST(UserDefaultsTest, SuiteLivesInTheAppGroupContainer) {
   ScopedHome home;
   auto suite = UserDefaults::suite("group.example");
   ASSERT_TRUE(suite.has_value());
-  EXPECT_EQ(suite->file(), home.path() / "AppGroups/group.example/Library/Preferences/group.example.plist");
+  EXPECT_EQ(suite->file(),
+            home.path() / "AppGroups/group.example/Library/Preferences/group.example.plist");
   EXPECT_EQ(UserDefaults::standardFor("com.example.ext").file(),
             home.path() / "Containers/com.example.ext/Library/Preferences/com.example.ext.plist");
   EXPECT_FALSE(UserDefaults::suite("../escape").has_value());

@@ -58,7 +58,8 @@ Status statusForFailedTransfer(const FailedTransfer& transfer) {
       return Status::error(
           Code::kNetwork,
           "The certificate for this server is invalid. You might be connecting to a server that is "
-          "pretending to be “" + transfer.host + "” which could put your confidential information at risk.");
+          "pretending to be “" +
+              transfer.host + "” which could put your confidential information at risk.");
     case CURLE_SSL_CONNECT_ERROR:
     case CURLE_SSL_ENGINE_NOTFOUND:
     case CURLE_SSL_ENGINE_SETFAILED:
@@ -92,7 +93,8 @@ Status statusForFailedTransfer(const FailedTransfer& transfer) {
     default:
       break;
   }
-  std::string detail = transfer.detail.empty() ? curl_easy_strerror(transfer.code) : transfer.detail;
+  std::string detail =
+      transfer.detail.empty() ? curl_easy_strerror(transfer.code) : transfer.detail;
   return Status::error(Code::kNetwork, "The operation couldn’t be completed. (" + detail + ")");
 }
 

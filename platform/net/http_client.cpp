@@ -71,7 +71,8 @@ size_t writeBody(char* data, size_t size, size_t count, void* context) {
   if (!transfer->reserved) {
     transfer->reserved = true;
     curl_off_t expected = -1;
-    if (curl_easy_getinfo(transfer->handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &expected) == CURLE_OK &&
+    if (curl_easy_getinfo(transfer->handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &expected) ==
+            CURLE_OK &&
         expected > 0 && static_cast<size_t>(expected) <= transfer->maxBodyBytes) {
       transfer->body.reserve(static_cast<size_t>(expected) + kParserPadding);
     }
@@ -96,9 +97,8 @@ std::string mimeTypeOf(const char* contentType) {
   while (!type.empty() && (type.back() == ' ' || type.back() == '\t')) type.remove_suffix(1);
   while (!type.empty() && (type.front() == ' ' || type.front() == '\t')) type.remove_prefix(1);
   std::string lower(type);
-  std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) {
-    return static_cast<char>(c < 0x80 ? std::tolower(c) : c);
-  });
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return static_cast<char>(c < 0x80 ? std::tolower(c) : c); });
   return lower;
 }
 
@@ -157,7 +157,8 @@ DataResponse getSync(std::string_view url, const Parameters& parameters,
   }
   const std::string scheme = urlPart(address.get(), CURLUPART_SCHEME);
   const bool isFile = scheme == "file";
-  const std::string filePath = isFile ? urlPart(address.get(), CURLUPART_PATH, CURLU_URLDECODE) : "";
+  const std::string filePath =
+      isFile ? urlPart(address.get(), CURLUPART_PATH, CURLU_URLDECODE) : "";
   std::error_code fileError;
   if (isFile && !options.httpOnly && std::filesystem::is_directory(filePath, fileError)) {
     // libcurl would "read" a folder as an empty body.
@@ -226,12 +227,12 @@ void get(std::string url, Parameters parameters, RequestOptions options,
          std::function<void(DataResponse)> completion) {
   // The blocking transfer runs on a global worker; the pool grows past
   // workers blocked like this one, so other background work is not held up.
-  foundation::DispatchQueue::global().async(
-      [url = std::move(url), parameters = std::move(parameters), options,
-       completion = std::move(completion)] {
-        DataResponse response = getSync(url, parameters, options);
-        if (completion) completion(std::move(response));
-      });
+  foundation::DispatchQueue::global().async([url = std::move(url),
+                                             parameters = std::move(parameters), options,
+                                             completion = std::move(completion)] {
+    DataResponse response = getSync(url, parameters, options);
+    if (completion) completion(std::move(response));
+  });
 }
 
 }  // namespace platform::net

@@ -82,8 +82,11 @@ TEST(EncodeURLTest, AppendsEscapedParametersInOrder) {
       {"https://a.test/api/v3/ticker/24hr", {}, "https://a.test/api/v3/ticker/24hr"},
       {"https://a.test/p", {{"symbol", "BTCUSDT"}}, "https://a.test/p?symbol=BTCUSDT"},
       {"https://a.test/p", {{"a", "1"}, {"b", "2"}}, "https://a.test/p?a=1&b=2"},
-      {"https://a.test/p", {{"q", "a b&c=d+e/f?g#h"}}, "https://a.test/p?q=a%20b%26c%3Dd%2Be/f?g%23h"},
-      {"https://a.test/p", {{"q", "caf\xC3\xA9:@[]!$'()*,;%"}},
+      {"https://a.test/p",
+       {{"q", "a b&c=d+e/f?g#h"}},
+       "https://a.test/p?q=a%20b%26c%3Dd%2Be/f?g%23h"},
+      {"https://a.test/p",
+       {{"q", "caf\xC3\xA9:@[]!$'()*,;%"}},
        "https://a.test/p?q=caf%C3%A9%3A%40%5B%5D%21%24%27%28%29%2A%2C%3B%25"},
       {"https://a.test/p", {{"k e", ""}}, "https://a.test/p?k%20e="},
       {"https://a.test/p?x=1", {{"y", "2"}}, "https://a.test/p?x=1&y=2"},
@@ -96,18 +99,17 @@ TEST(EncodeURLTest, AppendsEscapedParametersInOrder) {
 }
 
 TEST_F(HttpClientTest, QueryParametersArriveEscapedAndDecodeBack) {
-  server_.server().Get("/api/v3/ticker/24hr", [this](const httplib::Request& request,
-                                                      httplib::Response& response) {
-    std::lock_guard lock(seenMutex_);
-    seenTarget_ = request.target;
-    seenParams_ = request.params;
-    response.set_content("{}", "application/json");
-  });
+  server_.server().Get("/api/v3/ticker/24hr",
+                       [this](const httplib::Request& request, httplib::Response& response) {
+                         std::lock_guard lock(seenMutex_);
+                         seenTarget_ = request.target;
+                         seenParams_ = request.params;
+                         response.set_content("{}", "application/json");
+                       });
   server_.start();
 
   const std::string value = "BTC USDT&x=\xC3\xA9";
-  const DataResponse response =
-      fetch(server_.url("/api/v3/ticker/24hr"), {}, {{"symbol", value}});
+  const DataResponse response = fetch(server_.url("/api/v3/ticker/24hr"), {}, {{"symbol", value}});
 
   EXPECT_OK(response.status);
   std::lock_guard lock(seenMutex_);
@@ -145,9 +147,8 @@ TEST_F(HttpClientTest, CompletesExactlyOnceOnABackgroundThread) {
   });
   server_.start();
 
-  auto delivery = awaitDelivery<DataResponse>([&](auto completion) {
-    get(server_.url("/"), {}, {}, std::move(completion));
-  });
+  auto delivery = awaitDelivery<DataResponse>(
+      [&](auto completion) { get(server_.url("/"), {}, {}, std::move(completion)); });
   // A second request whose completion arrives later, so a stray second call
   // of the first completion would have had time to land.
   fetch(server_.url("/"));
@@ -249,16 +250,16 @@ TEST_F(HttpClientTest, ABodyOverTheCapIsTooLarge) {
   });
   // Without a length up front the cap is met while the body streams in.
   server_.server().Get("/chunked", [](const httplib::Request&, httplib::Response& response) {
-    response.set_chunked_content_provider(
-        "application/octet-stream", [](size_t offset, httplib::DataSink& sink) {
-          if (offset >= 100000) {
-            sink.done();
-          } else {
-            const std::string chunk(1000, 'b');
-            sink.write(chunk.data(), chunk.size());
-          }
-          return true;
-        });
+    response.set_chunked_content_provider("application/octet-stream",
+                                          [](size_t offset, httplib::DataSink& sink) {
+                                            if (offset >= 100000) {
+                                              sink.done();
+                                            } else {
+                                              const std::string chunk(1000, 'b');
+                                              sink.write(chunk.data(), chunk.size());
+                                            }
+                                            return true;
+                                          });
   });
   server_.start();
   RequestOptions options;
@@ -329,9 +330,9 @@ TEST(HttpClientFileTest, AMissingFileFails) {
 TEST(HttpClientFileTest, AFolderIsNoFile) {
   quorvel::testing::TempDir dir;
 
-  EXPECT_EQ(fetch(fileURL(dir.path())).status,
-            Status::error(Status::Code::kIOError,
-                          "The file couldn’t be opened because it is a folder."));
+  EXPECT_EQ(
+      fetch(fileURL(dir.path())).status,
+      Status::error(Status::Code::kIOError, "The file couldn’t be opened because it is a folder."));
 }
 
 TEST(HttpClientFileTest, AFileOverTheCapIsTooLarge) {
@@ -354,8 +355,8 @@ TEST(HttpClientFileTest, HttpOnlyRefusesFiles) {
 }
 
 TEST(HttpClientAddressTest, RefusesAddressesThatAreNotAbsolute) {
-  for (const char* url : {"", "api/v3/ticker/24hr", "127.0.0.1/x", "gopher://127.0.0.1/",
-                          "http://[::1/"}) {
+  for (const char* url :
+       {"", "api/v3/ticker/24hr", "127.0.0.1/x", "gopher://127.0.0.1/", "http://[::1/"}) {
     const DataResponse response = fetch(url);
     EXPECT_FALSE(response.status.ok()) << url;
     EXPECT_TRUE(response.status.code() == Status::Code::kUnsupported ||

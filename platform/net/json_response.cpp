@@ -37,8 +37,7 @@ foundation::Result<std::shared_ptr<const JSONDocument>> JSONDocument::parse(std:
 
 std::shared_ptr<const JSONDocument> JSONDocument::null() {
   // Made once and never destroyed: workers may still hold it at exit.
-  static const auto* const document =
-      new std::shared_ptr<const JSONDocument>(*parse("null").value);
+  static const auto* const document = new std::shared_ptr<const JSONDocument>(*parse("null").value);
   return *document;
 }
 

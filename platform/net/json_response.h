@@ -37,7 +37,7 @@ class JSONDocument {
  private:
   JSONDocument() = default;
 
-  std::string bytes_;  // the input, kept with simdjson's padding
+  std::string bytes_;             // the input, kept with simdjson's padding
   simdjson::dom::parser parser_;  // owns the parsed tape root_ points into
   simdjson::dom::element root_;
 };

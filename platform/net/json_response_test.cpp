@@ -23,9 +23,8 @@ const Status kEmptyBody = Status::error(
     Status::Code::kParse, "Response could not be serialized, input data was nil or zero length.");
 
 JSONResponse fetchJSON(std::string url) {
-  auto delivery = awaitDelivery<JSONResponse>([&](auto completion) {
-    getJSON(std::move(url), {}, {}, std::move(completion));
-  });
+  auto delivery = awaitDelivery<JSONResponse>(
+      [&](auto completion) { getJSON(std::move(url), {}, {}, std::move(completion)); });
   std::lock_guard lock(delivery->mutex);
   if (!delivery->response) {
     ADD_FAILURE() << "no completion";
@@ -72,8 +71,8 @@ TEST_F(JSONResponseTest, ParsesAnArray) {
 }
 
 TEST_F(JSONResponseTest, DeliversA4xxObjectWithItsStatusCodeNotAsAnError) {
-  const JSONResponse response = fetchJSON(
-      serve(400, quorvel::testing::fixture("tickers/error-400-invalid-symbol.json")));
+  const JSONResponse response =
+      fetchJSON(serve(400, quorvel::testing::fixture("tickers/error-400-invalid-symbol.json")));
 
   ASSERT_OK(response.status);
   EXPECT_EQ(response.statusCode, 400);
@@ -90,9 +89,8 @@ TEST_F(JSONResponseTest, AnEmpty200BodyIsAnError) {
 }
 
 TEST_F(JSONResponseTest, AnEmpty204BodyIsJSONNull) {
-  server_.server().Get("/r", [](const httplib::Request&, httplib::Response& response) {
-    response.status = 204;
-  });
+  server_.server().Get(
+      "/r", [](const httplib::Request&, httplib::Response& response) { response.status = 204; });
   server_.start();
 
   const JSONResponse response = fetchJSON(server_.url("/r"));

@@ -55,7 +55,6 @@ class LocalTestServer {
   int port_ = -1;
 };
 
-
 // What a completion handed over, and where.
 template <class Response>
 struct Delivery {

@@ -24,9 +24,12 @@ std::string quoted(const std::string& identifier) {
 
 const char* columnType(PropertyType type) {
   switch (type) {
-    case PropertyType::kString: return "TEXT";
-    case PropertyType::kDouble: return "REAL";
-    case PropertyType::kInteger: return "INTEGER";
+    case PropertyType::kString:
+      return "TEXT";
+    case PropertyType::kDouble:
+      return "REAL";
+    case PropertyType::kInteger:
+      return "INTEGER";
   }
   return "TEXT";
 }
@@ -80,14 +83,17 @@ class Statement {
 
   Value column(int index) const {
     switch (sqlite3_column_type(stmt_, index)) {
-      case SQLITE_INTEGER: return Value(static_cast<std::int64_t>(sqlite3_column_int64(stmt_, index)));
-      case SQLITE_FLOAT: return Value(sqlite3_column_double(stmt_, index));
+      case SQLITE_INTEGER:
+        return Value(static_cast<std::int64_t>(sqlite3_column_int64(stmt_, index)));
+      case SQLITE_FLOAT:
+        return Value(sqlite3_column_double(stmt_, index));
       case SQLITE_TEXT: {
         const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, index));
         int bytes = sqlite3_column_bytes(stmt_, index);
         return Value(std::string(text ? text : "", static_cast<size_t>(bytes)));
       }
-      default: return Value();
+      default:
+        return Value();
     }
   }
 
@@ -135,23 +141,28 @@ struct Column {
 };
 
 Result<std::vector<std::string>> userTables(sqlite3* db) {
-  Statement st(db, "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY name");
+  Statement st(db,
+               "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' "
+               "ESCAPE '\\' ORDER BY name");
   if (st.prepareCode() != SQLITE_OK) {
-    return Result<std::vector<std::string>>::failure(sqliteError(db, st.prepareCode(), "read the store"));
+    return Result<std::vector<std::string>>::failure(
+        sqliteError(db, st.prepareCode(), "read the store"));
   }
   std::vector<std::string> names;
   int rc;
   while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
     names.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0)));
   }
-  if (rc != SQLITE_DONE) return Result<std::vector<std::string>>::failure(sqliteError(db, rc, "read the store"));
+  if (rc != SQLITE_DONE)
+    return Result<std::vector<std::string>>::failure(sqliteError(db, rc, "read the store"));
   return Result<std::vector<std::string>>::success(std::move(names));
 }
 
 Result<std::vector<Column>> tableColumns(sqlite3* db, const std::string& table) {
   Statement st(db, "PRAGMA table_info(" + quoted(table) + ")");
   if (st.prepareCode() != SQLITE_OK) {
-    return Result<std::vector<Column>>::failure(sqliteError(db, st.prepareCode(), "read the store"));
+    return Result<std::vector<Column>>::failure(
+        sqliteError(db, st.prepareCode(), "read the store"));
   }
   std::vector<Column> columns;
   int rc;
@@ -160,7 +171,8 @@ Result<std::vector<Column>> tableColumns(sqlite3* db, const std::string& table) 
     const auto* type = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 2));
     columns.push_back({name ? name : "", type ? type : ""});
   }
-  if (rc != SQLITE_DONE) return Result<std::vector<Column>>::failure(sqliteError(db, rc, "read the store"));
+  if (rc != SQLITE_DONE)
+    return Result<std::vector<Column>>::failure(sqliteError(db, rc, "read the store"));
   return Result<std::vector<Column>>::success(std::move(columns));
 }
 
@@ -190,36 +202,44 @@ bool matchesDeclaration(const ObjectSchema& schema, const std::vector<Column>& c
 // that survive and the records' order.
 Status reshapeTable(sqlite3* db, const ObjectSchema& schema, const std::vector<Column>& existing) {
   const std::string temp = schema.className + "__reshape";
-  if (Status s = exec(db, "DROP TABLE IF EXISTS " + quoted(temp), "migrate the store"); !s.ok()) return s;
+  if (Status s = exec(db, "DROP TABLE IF EXISTS " + quoted(temp), "migrate the store"); !s.ok())
+    return s;
   if (Status s = exec(db, createTableSql(schema, temp), "migrate the store"); !s.ok()) return s;
   std::string common;
   for (const auto& p : schema.properties) {
-    bool kept = std::any_of(existing.begin(), existing.end(), [&](const Column& c) { return c.name == p.name; });
+    bool kept = std::any_of(existing.begin(), existing.end(),
+                            [&](const Column& c) { return c.name == p.name; });
     if (!kept) continue;
     if (!common.empty()) common += ", ";
     common += quoted(p.name);
   }
   if (!common.empty()) {
     // OR IGNORE: a duplicate key that the old shape allowed keeps its first record.
-    std::string copy = "INSERT OR IGNORE INTO " + quoted(temp) + " (" + common + ") SELECT " + common +
-                       " FROM " + quoted(schema.className) + " ORDER BY rowid";
+    std::string copy = "INSERT OR IGNORE INTO " + quoted(temp) + " (" + common + ") SELECT " +
+                       common + " FROM " + quoted(schema.className) + " ORDER BY rowid";
     if (Status s = exec(db, copy, "migrate the store"); !s.ok()) return s;
   }
-  if (Status s = exec(db, "DROP TABLE " + quoted(schema.className), "migrate the store"); !s.ok()) return s;
-  return exec(db, "ALTER TABLE " + quoted(temp) + " RENAME TO " + quoted(schema.className), "migrate the store");
+  if (Status s = exec(db, "DROP TABLE " + quoted(schema.className), "migrate the store"); !s.ok())
+    return s;
+  return exec(db, "ALTER TABLE " + quoted(temp) + " RENAME TO " + quoted(schema.className),
+              "migrate the store");
 }
 
-Status createAll(sqlite3* db, const std::vector<const ObjectSchema*>& types, const std::set<std::string>& present) {
+Status createAll(sqlite3* db, const std::vector<const ObjectSchema*>& types,
+                 const std::set<std::string>& present) {
   for (const ObjectSchema* schema : types) {
     if (present.count(schema->className)) continue;
-    if (Status s = exec(db, createTableSql(*schema, schema->className), "create the store"); !s.ok()) return s;
+    if (Status s = exec(db, createTableSql(*schema, schema->className), "create the store");
+        !s.ok())
+      return s;
   }
   return Status();
 }
 
 // Brings the tables to the declarations: adds missing ones, reshapes ones
 // whose columns differ, drops ones no longer declared.
-Status reconcile(sqlite3* db, const std::vector<const ObjectSchema*>& types, const std::vector<std::string>& tables) {
+Status reconcile(sqlite3* db, const std::vector<const ObjectSchema*>& types,
+                 const std::vector<std::string>& tables) {
   std::set<std::string> present(tables.begin(), tables.end());
   std::set<std::string> declared;
   for (const ObjectSchema* schema : types) {
@@ -254,9 +274,10 @@ Status checkCurrent(sqlite3* db, const std::vector<const ObjectSchema*>& types,
       bool found = std::any_of(columns.value->begin(), columns.value->end(),
                                [&](const Column& c) { return c.name == p.name; });
       if (!found) {
-        return Status::error(Status::Code::kVersionMismatch,
-                             "Migration is required: property '" + schema->className + "." + p.name +
-                                 "' is missing from the store file, whose schema version was not raised.");
+        return Status::error(
+            Status::Code::kVersionMismatch,
+            "Migration is required: property '" + schema->className + "." + p.name +
+                "' is missing from the store file, whose schema version was not raised.");
       }
     }
   }
@@ -289,10 +310,12 @@ Realm::~Realm() {
 
 Result<Realm> Realm::open(const Configuration& configuration) {
   if (configuration.encryptionKey) {
-    return Result<Realm>::failure(Status::error(Status::Code::kUnsupported, "Encrypted stores are not supported."));
+    return Result<Realm>::failure(
+        Status::error(Status::Code::kUnsupported, "Encrypted stores are not supported."));
   }
   if (configuration.syncConfiguration) {
-    return Result<Realm>::failure(Status::error(Status::Code::kUnsupported, "Synchronised stores are not supported."));
+    return Result<Realm>::failure(
+        Status::error(Status::Code::kUnsupported, "Synchronised stores are not supported."));
   }
   std::string location;
   int flags = SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI;
@@ -302,21 +325,24 @@ Result<Realm> Realm::open(const Configuration& configuration) {
   } else {
     if (!configuration.fileURL) {
       return Result<Realm>::failure(Status::error(
-          Status::Code::kNotFound, "The store has no file location (the app-group container is unavailable)."));
+          Status::Code::kNotFound,
+          "The store has no file location (the app-group container is unavailable)."));
     }
     const auto& path = *configuration.fileURL;
     std::error_code ec;
     if (configuration.seedFilePath && !std::filesystem::exists(path, ec)) {
       std::filesystem::copy_file(*configuration.seedFilePath, path, ec);
       if (ec) {
-        return Result<Realm>::failure(Status::error(
-            Status::Code::kIOError, "Cannot copy the seed file to " + path.string() + ": " + ec.message()));
+        return Result<Realm>::failure(
+            Status::error(Status::Code::kIOError,
+                          "Cannot copy the seed file to " + path.string() + ": " + ec.message()));
       }
     }
     // A plain path, not a URI: escape nothing, let SQLite take it as is.
     location = path.string();
     flags &= ~SQLITE_OPEN_URI;
-    flags |= configuration.readOnly ? SQLITE_OPEN_READONLY : (SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    flags |= configuration.readOnly ? SQLITE_OPEN_READONLY
+                                    : (SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
   }
 
   sqlite3* raw = nullptr;
@@ -355,11 +381,13 @@ Result<Realm> Realm::open(const Configuration& configuration) {
   if (stored > target) {
     return fail(Status::error(Status::Code::kVersionMismatch,
                               "Provided schema version " + std::to_string(target) +
-                                  " is less than last set version " + std::to_string(stored) + "."));
+                                  " is less than last set version " + std::to_string(stored) +
+                                  "."));
   }
   if (stored == target && !(stored == 0 && tables.value->empty())) {
     bool needsTables = false;
-    if (Status s = checkCurrent(db, realm.types_, *tables.value, &needsTables); !s.ok()) return fail(s);
+    if (Status s = checkCurrent(db, realm.types_, *tables.value, &needsTables); !s.ok())
+      return fail(s);
     if (!needsTables) return Result<Realm>::success(std::move(realm));
   }
   if (configuration.readOnly) {
@@ -384,7 +412,8 @@ Result<Realm> Realm::open(const Configuration& configuration) {
   if (stored > target) {
     return rollback(Status::error(Status::Code::kVersionMismatch,
                                   "Provided schema version " + std::to_string(target) +
-                                      " is less than last set version " + std::to_string(stored) + "."));
+                                      " is less than last set version " + std::to_string(stored) +
+                                      "."));
   }
   const bool isNew = stored == 0 && present.empty();
   if (isNew) {
@@ -392,7 +421,8 @@ Result<Realm> Realm::open(const Configuration& configuration) {
   } else if (stored < target) {
     if (configuration.deleteRealmIfMigrationNeeded) {
       for (const auto& table : present) {
-        if (Status s = exec(db, "DROP TABLE " + quoted(table), "reset the store"); !s.ok()) return rollback(s);
+        if (Status s = exec(db, "DROP TABLE " + quoted(table), "reset the store"); !s.ok())
+          return rollback(s);
       }
       if (Status s = createAll(db, realm.types_, {}); !s.ok()) return rollback(s);
     } else {
@@ -404,11 +434,13 @@ Result<Realm> Realm::open(const Configuration& configuration) {
     }
   } else {
     bool needsTables = false;
-    if (Status s = checkCurrent(db, realm.types_, present, &needsTables); !s.ok()) return rollback(s);
+    if (Status s = checkCurrent(db, realm.types_, present, &needsTables); !s.ok())
+      return rollback(s);
     std::set<std::string> have(present.begin(), present.end());
     if (Status s = createAll(db, realm.types_, have); !s.ok()) return rollback(s);
   }
-  if (Status s = exec(db, "PRAGMA user_version = " + std::to_string(target), "migrate the store"); !s.ok()) {
+  if (Status s = exec(db, "PRAGMA user_version = " + std::to_string(target), "migrate the store");
+      !s.ok()) {
     return rollback(s);
   }
   if (Status s = exec(db, "COMMIT", "migrate the store"); !s.ok()) return rollback(s);
@@ -491,12 +523,15 @@ Status Realm::WriteTransaction::addObject(const ObjectSchema& schema, const void
       updates += name + " = excluded." + name;
     }
   }
-  std::string sql = "INSERT INTO " + quoted(schema.className) + " (" + columns + ") VALUES (" + placeholders + ")";
+  std::string sql = "INSERT INTO " + quoted(schema.className) + " (" + columns + ") VALUES (" +
+                    placeholders + ")";
   if (!schema.primaryKey.empty()) {
-    sql += " ON CONFLICT(" + quoted(schema.primaryKey) + ") DO " + (updates.empty() ? "NOTHING" : "UPDATE SET " + updates);
+    sql += " ON CONFLICT(" + quoted(schema.primaryKey) + ") DO " +
+           (updates.empty() ? "NOTHING" : "UPDATE SET " + updates);
   }
   Statement st(realm_.db_, sql);
-  if (st.prepareCode() != SQLITE_OK) return sqliteError(realm_.db_, st.prepareCode(), "write the store");
+  if (st.prepareCode() != SQLITE_OK)
+    return sqliteError(realm_.db_, st.prepareCode(), "write the store");
   for (size_t i = 0; i < schema.properties.size(); ++i) {
     st.bind(static_cast<int>(i + 1), schema.properties[i].get(record));
   }
@@ -507,10 +542,13 @@ Status Realm::WriteTransaction::addObject(const ObjectSchema& schema, const void
 
 Status Realm::WriteTransaction::removeObject(const ObjectSchema& schema, const Value& key) {
   if (schema.primaryKey.empty()) {
-    return Status::error(Status::Code::kInvalidArgument, "'" + schema.className + "' has no primary key.");
+    return Status::error(Status::Code::kInvalidArgument,
+                         "'" + schema.className + "' has no primary key.");
   }
-  Statement st(realm_.db_, "DELETE FROM " + quoted(schema.className) + " WHERE " + quoted(schema.primaryKey) + " = ?");
-  if (st.prepareCode() != SQLITE_OK) return sqliteError(realm_.db_, st.prepareCode(), "write the store");
+  Statement st(realm_.db_, "DELETE FROM " + quoted(schema.className) + " WHERE " +
+                               quoted(schema.primaryKey) + " = ?");
+  if (st.prepareCode() != SQLITE_OK)
+    return sqliteError(realm_.db_, st.prepareCode(), "write the store");
   st.bind(1, key);
   int rc = sqlite3_step(st.get());
   if (rc != SQLITE_DONE) return sqliteError(realm_.db_, rc, "write the store");

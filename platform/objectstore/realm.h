@@ -103,7 +103,8 @@ class Realm {
 
   // Type-erased query behind objects<T>(): calls `row` with a freshly made
   // record for each stored record, in insertion order.
-  foundation::Status queryAll(const ObjectSchema& schema, const std::function<void*()>& makeRecord) const;
+  foundation::Status queryAll(const ObjectSchema& schema,
+                              const std::function<void*()>& makeRecord) const;
 
  private:
   Realm(sqlite3* db, Configuration configuration, std::vector<const ObjectSchema*> types);
@@ -163,7 +164,8 @@ class Realm::WriteTransaction {
 template <class T>
 foundation::Result<Results<T>> Realm::objects() const {
   auto items = std::make_shared<std::vector<T>>();
-  foundation::Status status = queryAll(T::schema(), [&]() -> void* { return &items->emplace_back(); });
+  foundation::Status status =
+      queryAll(T::schema(), [&]() -> void* { return &items->emplace_back(); });
   if (!status.ok()) return foundation::Result<Results<T>>::failure(std::move(status));
   return foundation::Result<Results<T>>::success(Results<T>(std::move(items)));
 }

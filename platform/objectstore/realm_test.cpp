@@ -22,9 +22,9 @@ class Holding : public Object {
   RealmProperty<std::optional<double>> amount;
   static std::string primaryKey() { return "base"; }
   static const ObjectSchema& schema() {
-    static const ObjectSchema s = makeSchema<Holding>("Holding", primaryKey(), property("symbol", &Holding::symbol),
-                                                      property("base", &Holding::base),
-                                                      property("amount", &Holding::amount));
+    static const ObjectSchema s =
+        makeSchema<Holding>("Holding", primaryKey(), property("symbol", &Holding::symbol),
+                            property("base", &Holding::base), property("amount", &Holding::amount));
     return s;
   }
 };
@@ -36,7 +36,8 @@ class Counter : public Object {
   static std::string primaryKey() { return "name"; }
   static const ObjectSchema& schema() {
     static const ObjectSchema s =
-        makeSchema<Counter>("Counter", primaryKey(), property("name", &Counter::name), property("order", &Counter::order));
+        makeSchema<Counter>("Counter", primaryKey(), property("name", &Counter::name),
+                            property("order", &Counter::order));
     return s;
   }
 };
@@ -76,7 +77,8 @@ class RealmTest : public ::testing::Test {
     sqlite3_open((dir_.path() / "store.realm").c_str(), &db);
     sqlite3_stmt* st = nullptr;
     sqlite3_prepare_v2(db, ("PRAGMA table_info(" + table + ")").c_str(), -1, &st, nullptr);
-    while (sqlite3_step(st) == SQLITE_ROW) names.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(st, 1)));
+    while (sqlite3_step(st) == SQLITE_ROW)
+      names.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(st, 1)));
     sqlite3_finalize(st);
     sqlite3_close(db);
     return names;
@@ -106,7 +108,8 @@ TEST_F(RealmTest, RecordsComeBackInInsertionOrderWithTheirValues) {
     return tx.add(holding("XYZUSDT", "XYZ", 0.0));
   }));
   // Updating by primary key keeps the record's place.
-  ASSERT_OK(realm.value->write([](Realm::WriteTransaction& tx) { return tx.add(holding("btcusdt", "BTC", 2)); }));
+  ASSERT_OK(realm.value->write(
+      [](Realm::WriteTransaction& tx) { return tx.add(holding("btcusdt", "BTC", 2)); }));
 
   auto result = realm.value->objects<Holding>();
   ASSERT_OK(result.status);
@@ -124,7 +127,8 @@ TEST_F(RealmTest, RecordsComeBackInInsertionOrderWithTheirValues) {
 TEST_F(RealmTest, ResultsCanBeReadOnAnotherThread) {
   auto realm = Realm::open(config());
   ASSERT_OK(realm.status);
-  ASSERT_OK(realm.value->write([](Realm::WriteTransaction& tx) { return tx.add(holding("a", "A", 1)); }));
+  ASSERT_OK(
+      realm.value->write([](Realm::WriteTransaction& tx) { return tx.add(holding("a", "A", 1)); }));
   auto result = realm.value->objects<Holding>();
   size_t seen = 0;
   std::thread([&] { seen = result.value->count(); }).join();
@@ -227,8 +231,8 @@ TEST_F(RealmTest, ReaderIsNotBlockedByAWriterHoldingATransaction) {
   ASSERT_OK(Realm::open(config()).status);
   sqlite3* writer = nullptr;
   sqlite3_open((dir_.path() / "store.realm").c_str(), &writer);
-  ASSERT_EQ(sqlite3_exec(writer, "BEGIN IMMEDIATE; INSERT INTO Holding VALUES ('w', 'W', 1);", nullptr, nullptr,
-                         nullptr),
+  ASSERT_EQ(sqlite3_exec(writer, "BEGIN IMMEDIATE; INSERT INTO Holding VALUES ('w', 'W', 1);",
+                         nullptr, nullptr, nullptr),
             SQLITE_OK);
   auto realm = Realm::open(config());
   ASSERT_OK(realm.status);
@@ -239,7 +243,8 @@ TEST_F(RealmTest, ReaderIsNotBlockedByAWriterHoldingATransaction) {
 }
 
 TEST_F(RealmTest, MigrationWaitsForTheWriteLockThenReportsBusy) {
-  sql("CREATE TABLE Holding (symbol TEXT, base TEXT UNIQUE); PRAGMA user_version = 299; PRAGMA journal_mode=WAL;");
+  sql("CREATE TABLE Holding (symbol TEXT, base TEXT UNIQUE); PRAGMA user_version = 299; PRAGMA "
+      "journal_mode=WAL;");
   sqlite3* writer = nullptr;
   sqlite3_open((dir_.path() / "store.realm").c_str(), &writer);
   ASSERT_EQ(sqlite3_exec(writer, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);

@@ -77,7 +77,10 @@ struct Traits<std::optional<std::string>> {
   static constexpr PropertyType kType = PropertyType::kString;
   static Value get(const std::optional<std::string>& v) { return v ? Value(*v) : Value(); }
   static void set(std::optional<std::string>& v, const Value& in) {
-    if (auto* s = std::get_if<std::string>(&in)) v = *s; else v.reset();
+    if (auto* s = std::get_if<std::string>(&in))
+      v = *s;
+    else
+      v.reset();
   }
 };
 
@@ -86,9 +89,12 @@ struct Traits<std::optional<double>> {
   static constexpr PropertyType kType = PropertyType::kDouble;
   static Value get(const std::optional<double>& v) { return v ? Value(*v) : Value(); }
   static void set(std::optional<double>& v, const Value& in) {
-    if (auto* d = std::get_if<double>(&in)) v = *d;
-    else if (auto* i = std::get_if<std::int64_t>(&in)) v = static_cast<double>(*i);
-    else v.reset();
+    if (auto* d = std::get_if<double>(&in))
+      v = *d;
+    else if (auto* i = std::get_if<std::int64_t>(&in))
+      v = static_cast<double>(*i);
+    else
+      v.reset();
   }
 };
 
@@ -97,9 +103,12 @@ struct Traits<std::int64_t> {
   static constexpr PropertyType kType = PropertyType::kInteger;
   static Value get(const std::int64_t& v) { return Value(v); }
   static void set(std::int64_t& v, const Value& in) {
-    if (auto* i = std::get_if<std::int64_t>(&in)) v = *i;
-    else if (auto* d = std::get_if<double>(&in)) v = static_cast<std::int64_t>(*d);
-    else v = 0;
+    if (auto* i = std::get_if<std::int64_t>(&in))
+      v = *i;
+    else if (auto* d = std::get_if<double>(&in))
+      v = static_cast<std::int64_t>(*d);
+    else
+      v = 0;
   }
 };
 

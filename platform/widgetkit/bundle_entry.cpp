@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
 #include <atomic>
 #include <cmath>
 #include <cstdio>
@@ -10,8 +11,6 @@
 #include <iostream>
 #include <mutex>
 #include <optional>
-
-#include <CLI/CLI.hpp>
 
 #include "platform/foundation/bundle.h"
 #include "platform/foundation/dispatch/dispatch_queue.h"
@@ -134,7 +133,8 @@ int runRequest(const WidgetBundle& bundle, const std::vector<WidgetConfiguration
   auto answer = std::make_shared<Answer>();
   const bool isTimeline = request == "timeline";
   if (request == "placeholder") {
-    if (widget->placeholder) answer->deliver(HostTimeline{{widget->placeholder(context)}, TimelineReloadPolicy::never()});
+    if (widget->placeholder)
+      answer->deliver(HostTimeline{{widget->placeholder(context)}, TimelineReloadPolicy::never()});
   } else if (request == "snapshot") {
     if (widget->snapshot) {
       widget->snapshot(context, [answer](HostEntry entry) {
@@ -142,7 +142,8 @@ int runRequest(const WidgetBundle& bundle, const std::vector<WidgetConfiguration
       });
     }
   } else if (widget->timeline) {
-    widget->timeline(context, [answer](HostTimeline timeline) { answer->deliver(std::move(timeline)); });
+    widget->timeline(context,
+                     [answer](HostTimeline timeline) { answer->deliver(std::move(timeline)); });
   }
   foundation::runMainQueueUntil([answer] { return answer->arrived.load(); }, deadline);
 
@@ -152,8 +153,8 @@ int runRequest(const WidgetBundle& bundle, const std::vector<WidgetConfiguration
     if (answer->arrived) timeline = answer->timeline;
   }
   if (!timeline) {
-    std::cerr << "error: " << widget->kind << " gave no " << request << " answer within " << options.deadlineSeconds
-              << " s\n";
+    std::cerr << "error: " << widget->kind << " gave no " << request << " answer within "
+              << options.deadlineSeconds << " s\n";
     return kExitNoAnswer;
   }
 
@@ -161,8 +162,9 @@ int runRequest(const WidgetBundle& bundle, const std::vector<WidgetConfiguration
   response["request"] = request;
   response["kind"] = widget->kind;
   response["family"] = std::string(familyName(family));
-  response["policy"] = isTimeline ? nlohmann::ordered_json(std::string(policyName(timeline->policy)))
-                                  : nlohmann::ordered_json(nullptr);
+  response["policy"] = isTimeline
+                           ? nlohmann::ordered_json(std::string(policyName(timeline->policy)))
+                           : nlohmann::ordered_json(nullptr);
   response["entries"] = nlohmann::ordered_json::array();
   for (const HostEntry& entry : timeline->entries) response["entries"].push_back(entryJSON(entry));
 
@@ -176,13 +178,16 @@ int runRequest(const WidgetBundle& bundle, const std::vector<WidgetConfiguration
       const Size size = displaySizeOf(family);
       render.size = ui::Size{size.width, size.height};
       render.scale = options.scale;
-      render.colorScheme = options.appearance == "dark" ? ui::ColorScheme::dark : ui::ColorScheme::light;
+      render.colorScheme =
+          options.appearance == "dark" ? ui::ColorScheme::dark : ui::ColorScheme::light;
       const ui::View& view = timeline->entries.front().view;
       if (!options.pngPath.empty()) {
         auto rendered = ui::renderToPNGData(view, render);
         if (!rendered.ok() || !writeWhole(options.pngPath, *rendered.value)) {
           std::cerr << "error: cannot write " << options.pngPath << ": "
-                    << (rendered.ok() ? "the file cannot be written" : rendered.status.localizedDescription()) << "\n";
+                    << (rendered.ok() ? "the file cannot be written"
+                                      : rendered.status.localizedDescription())
+                    << "\n";
           status = kExitOutputFailed;
         }
       }
@@ -190,7 +195,9 @@ int runRequest(const WidgetBundle& bundle, const std::vector<WidgetConfiguration
         auto rendered = ui::renderToSVGData(view, render);
         if (!rendered.ok() || !writeWhole(options.svgPath, *rendered.value)) {
           std::cerr << "error: cannot write " << options.svgPath << ": "
-                    << (rendered.ok() ? "the file cannot be written" : rendered.status.localizedDescription()) << "\n";
+                    << (rendered.ok() ? "the file cannot be written"
+                                      : rendered.status.localizedDescription())
+                    << "\n";
           status = kExitOutputFailed;
         }
       }
@@ -237,10 +244,13 @@ int runWidgetBundle(const WidgetBundle& bundle, int argc, const char* const* arg
     sub->add_option("--kind", options.kind, "The widget's kind (see describe)")->required();
     sub->add_option("--appearance", options.appearance, "Appearance to draw under (default light)")
         ->check(CLI::IsMember({"light", "dark"}));
-    sub->add_option("--json", options.jsonPath, "Write the response JSON to FILE, or '-' for one line on stdout")
+    sub->add_option("--json", options.jsonPath,
+                    "Write the response JSON to FILE, or '-' for one line on stdout")
         ->type_name("FILE|-");
-    sub->add_option("--png", options.pngPath, "Draw the first entry's view as a PNG file")->type_name("FILE");
-    sub->add_option("--svg", options.svgPath, "Draw the first entry's view as an SVG file")->type_name("FILE");
+    sub->add_option("--png", options.pngPath, "Draw the first entry's view as a PNG file")
+        ->type_name("FILE");
+    sub->add_option("--svg", options.svgPath, "Draw the first entry's view as an SVG file")
+        ->type_name("FILE");
     sub->add_option("--scale", options.scale, "Pixels per point of the drawing, 1 to 3 (default 3)")
         ->check(CLI::Range(1.0, 3.0));
     sub->add_option("--deadline", options.deadlineSeconds,

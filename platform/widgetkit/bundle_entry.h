@@ -12,11 +12,10 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <utility>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "platform/ui/view.h"
 #include "platform/widgetkit/timeline.h"
@@ -52,11 +51,11 @@ struct WidgetConfiguration {
 // and `entryData` giving the members the host writes for an entry. Entry
 // needs a `date` member (a system_clock time point).
 template <class Entry>
-WidgetConfiguration staticConfiguration(std::string kind, std::shared_ptr<const TimelineProvider<Entry>> provider,
-                                        std::function<ui::View(const Entry&)> content,
-                                        std::function<nlohmann::ordered_json(const Entry&)> entryData,
-                                        std::string displayName, std::string description,
-                                        std::vector<WidgetFamily> families) {
+WidgetConfiguration staticConfiguration(
+    std::string kind, std::shared_ptr<const TimelineProvider<Entry>> provider,
+    std::function<ui::View(const Entry&)> content,
+    std::function<nlohmann::ordered_json(const Entry&)> entryData, std::string displayName,
+    std::string description, std::vector<WidgetFamily> families) {
   auto erase = [content, entryData](const Entry& entry) {
     return HostEntry{entry.date, entryData(entry), content(entry)};
   };
@@ -101,7 +100,8 @@ class WidgetBundle {
 
 // Exit statuses of the entry.
 inline constexpr int kExitAnswered = 0;
-inline constexpr int kExitOutputFailed = 1;  // answered, but a requested output could not be written
+inline constexpr int kExitOutputFailed =
+    1;  // answered, but a requested output could not be written
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitNoAnswer = 3;
 

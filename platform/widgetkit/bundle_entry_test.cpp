@@ -22,10 +22,12 @@ class FakeProvider : public TimelineProvider<Entry> {
  public:
   explicit FakeProvider(bool silent) : silent_(silent) {}
   Entry placeholder(const TimelineProviderContext&) const override { return Entry{{}, 1}; }
-  void getSnapshot(const TimelineProviderContext&, std::function<void(Entry)> completion) const override {
+  void getSnapshot(const TimelineProviderContext&,
+                   std::function<void(Entry)> completion) const override {
     if (!silent_) completion(Entry{{}, 2});
   }
-  void getTimeline(const TimelineProviderContext&, std::function<void(Timeline<Entry>)> completion) const override {
+  void getTimeline(const TimelineProviderContext&,
+                   std::function<void(Timeline<Entry>)> completion) const override {
     if (silent_) return;
     foundation::DispatchQueue::main().async([completion] {
       completion(Timeline<Entry>{{Entry{{}, 3}, Entry{{}, 4}}, TimelineReloadPolicy::never()});
@@ -44,12 +46,17 @@ class FakeBundle : public WidgetBundle {
       return staticConfiguration<Entry>(
           std::move(kind), std::make_shared<const FakeProvider>(silent),
           [](const Entry&) { return ui::View(ui::Color::clear()); },
-          [](const Entry& entry) { return nlohmann::ordered_json{{"value", entry.value}}; }, "Name", "About",
-          {family});
+          [](const Entry& entry) {
+            return nlohmann::ordered_json{{"value", entry.value}};
+          },
+          "Name", "About", {family});
     };
-    return {make("Talker", false, WidgetFamily::systemMedium), make("Mute", true, WidgetFamily::systemSmall)};
+    return {make("Talker", false, WidgetFamily::systemMedium),
+            make("Mute", true, WidgetFamily::systemSmall)};
   }
-  void willAnswerWithin(std::chrono::milliseconds deadline) const override { lastDeadline = deadline; }
+  void willAnswerWithin(std::chrono::milliseconds deadline) const override {
+    lastDeadline = deadline;
+  }
   mutable std::chrono::milliseconds lastDeadline{0};
 };
 
@@ -69,16 +76,19 @@ nlohmann::json readJSON(const std::filesystem::path& path) {
 
 TEST(BundleEntryTest, DescribesWidgetsInBundleOrder) {
   const auto described = describeBundle(FakeBundle{}.body());
-  EXPECT_EQ(described.dump(),
-            R"({"widgets":[{"kind":"Talker","families":["systemMedium"],"displayName":"Name","description":"About"},)"
-            R"({"kind":"Mute","families":["systemSmall"],"displayName":"Name","description":"About"}]})");
+  EXPECT_EQ(
+      described.dump(),
+      R"({"widgets":[{"kind":"Talker","families":["systemMedium"],"displayName":"Name","description":"About"},)"
+      R"({"kind":"Mute","families":["systemSmall"],"displayName":"Name","description":"About"}]})");
 }
 
 TEST(BundleEntryTest, TimelineIsWrittenWithPolicyAndEveryEntry) {
   quorvel::testing::TempDir dir;
   FakeBundle bundle;
   const auto path = dir.path() / "out.json";
-  ASSERT_EQ(run(bundle, {"timeline", "--kind", "Talker", "--json", path.string(), "--deadline", "5"}), kExitAnswered);
+  ASSERT_EQ(
+      run(bundle, {"timeline", "--kind", "Talker", "--json", path.string(), "--deadline", "5"}),
+      kExitAnswered);
   EXPECT_EQ(bundle.lastDeadline, std::chrono::milliseconds(5000));
   const auto response = readJSON(path);
   EXPECT_EQ(response["request"], "timeline");
@@ -94,8 +104,8 @@ TEST(BundleEntryTest, PlaceholderHasNullPolicyAndDraws) {
   quorvel::testing::TempDir dir;
   const auto json = dir.path() / "out.json";
   const auto png = dir.path() / "out.png";
-  ASSERT_EQ(run(FakeBundle{}, {"placeholder", "--kind", "Mute", "--json", json.string(), "--png", png.string(),
-                               "--scale", "1", "--appearance", "dark"}),
+  ASSERT_EQ(run(FakeBundle{}, {"placeholder", "--kind", "Mute", "--json", json.string(), "--png",
+                               png.string(), "--scale", "1", "--appearance", "dark"}),
             kExitAnswered);
   EXPECT_TRUE(readJSON(json)["policy"].is_null());
   EXPECT_EQ(readJSON(json)["entries"][0]["value"], 1);
@@ -105,7 +115,8 @@ TEST(BundleEntryTest, PlaceholderHasNullPolicyAndDraws) {
 TEST(BundleEntryTest, NoAnswerBeforeDeadlineExitsThree) {
   quorvel::testing::TempDir dir;
   const auto json = dir.path() / "out.json";
-  EXPECT_EQ(run(FakeBundle{}, {"timeline", "--kind", "Mute", "--deadline", "0.2", "--json", json.string()}),
+  EXPECT_EQ(run(FakeBundle{},
+                {"timeline", "--kind", "Mute", "--deadline", "0.2", "--json", json.string()}),
             kExitNoAnswer);
   EXPECT_FALSE(std::filesystem::exists(json));
 }

@@ -37,8 +37,8 @@ std::string iso8601String(system_clock::time_point date) {
 
 std::optional<system_clock::time_point> dateFromISO8601(std::string_view text) {
   // YYYY-MM-DDTHH:MM:SS.mmmZ
-  if (text.size() != 24 || text[4] != '-' || text[7] != '-' || text[10] != 'T' ||
-      text[13] != ':' || text[16] != ':' || text[19] != '.' || text[23] != 'Z') {
+  if (text.size() != 24 || text[4] != '-' || text[7] != '-' || text[10] != 'T' || text[13] != ':' ||
+      text[16] != ':' || text[19] != '.' || text[23] != 'Z') {
     return std::nullopt;
   }
   const int y = digits(text, 0, 4), mo = digits(text, 5, 2), d = digits(text, 8, 2);
@@ -46,7 +46,8 @@ std::optional<system_clock::time_point> dateFromISO8601(std::string_view text) {
   const int ms = digits(text, 20, 3);
   if (y < 0 || mo < 0 || d < 0 || h < 0 || mi < 0 || s < 0 || ms < 0) return std::nullopt;
   if (h > 23 || mi > 59 || s > 59) return std::nullopt;
-  const year_month_day ymd{year{y}, month{static_cast<unsigned>(mo)}, day{static_cast<unsigned>(d)}};
+  const year_month_day ymd{year{y}, month{static_cast<unsigned>(mo)},
+                           day{static_cast<unsigned>(d)}};
   if (!ymd.ok()) return std::nullopt;
   return sys_days{ymd} + hours{h} + minutes{mi} + seconds{s} + milliseconds{ms};
 }

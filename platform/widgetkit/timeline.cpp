@@ -44,9 +44,12 @@ Size displaySizeOf(WidgetFamily family) { return infoOf(family).size; }
 
 std::string_view policyName(const TimelineReloadPolicy& policy) {
   switch (policy.kind()) {
-    case TimelineReloadPolicy::Kind::atEnd: return "atEnd";
-    case TimelineReloadPolicy::Kind::never: return "never";
-    case TimelineReloadPolicy::Kind::after: return "after";
+    case TimelineReloadPolicy::Kind::atEnd:
+      return "atEnd";
+    case TimelineReloadPolicy::Kind::never:
+      return "never";
+    case TimelineReloadPolicy::Kind::after:
+      return "after";
   }
   return "atEnd";
 }

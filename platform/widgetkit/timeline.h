@@ -43,8 +43,7 @@ struct TimelineProviderContext {
   static TimelineProviderContext forFamily(WidgetFamily family, bool isPreview = false) {
     return TimelineProviderContext{family, isPreview, displaySizeOf(family)};
   }
-  friend bool operator==(const TimelineProviderContext&,
-                         const TimelineProviderContext&) = default;
+  friend bool operator==(const TimelineProviderContext&, const TimelineProviderContext&) = default;
 };
 
 // When the host asks for the next timeline: after the last entry's date

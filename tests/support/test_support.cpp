@@ -13,7 +13,8 @@
 // without sanitizers.
 extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
 extern "C" const char* __tsan_default_suppressions() {
-  return "race:libfontconfig.so\nrace:libglib-2.0.so\nrace:libpangoft2-1.0.so\nrace:libpango-1.0.so\n"
+  return "race:libfontconfig.so\nrace:libglib-2.0.so\nrace:libpangoft2-1.0.so\nrace:libpango-1.0."
+         "so\n"
          "race:libharfbuzz.so\nrace:libcairo.so\n";
 }
 

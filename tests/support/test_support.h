@@ -18,10 +18,12 @@
 
 namespace quorvel::testing {
 
-inline ::testing::AssertionResult isOk(const char* expression, const platform::foundation::Status& status) {
+inline ::testing::AssertionResult isOk(const char* expression,
+                                       const platform::foundation::Status& status) {
   if (status.ok()) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << expression << " failed: " << platform::foundation::codeName(status.code())
-                                       << ": " << status.localizedDescription();
+  return ::testing::AssertionFailure()
+         << expression << " failed: " << platform::foundation::codeName(status.code()) << ": "
+         << status.localizedDescription();
 }
 
 // A fresh directory that is removed with the object.

@@ -2,6 +2,7 @@
 // shared store, the theme into the widget extension's standard store) and
 // reads the stored snapshot. Exit status: 0 done, 1 store error, 2 usage
 // error or bad input.
+#include <CLI/CLI.hpp>
 #include <cctype>
 #include <cerrno>
 #include <charconv>
@@ -9,13 +10,11 @@
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include <CLI/CLI.hpp>
-#include <nlohmann/json.hpp>
 
 #include "platform/foundation/user_defaults.h"
 #include "platform/objectstore/realm.h"
@@ -93,15 +92,20 @@ std::string quoteSuffix(const std::string& upperSymbol) {
   return "";
 }
 
-quorvel::PortfolioPair makeHolding(const std::string& symbol, double amount, std::optional<std::string> base,
-                                   std::optional<std::string> price, std::optional<std::string> change) {
+quorvel::PortfolioPair makeHolding(const std::string& symbol, double amount,
+                                   std::optional<std::string> base,
+                                   std::optional<std::string> price,
+                                   std::optional<std::string> change) {
   checkSymbol(symbol, "symbol");
   const std::string upperSymbol = upper(symbol);
   const std::string quote = quoteSuffix(upperSymbol);
-  std::string baseAsset = base ? upper(*base) : upperSymbol.substr(0, upperSymbol.size() - quote.size());
+  std::string baseAsset =
+      base ? upper(*base) : upperSymbol.substr(0, upperSymbol.size() - quote.size());
   checkSymbol(baseAsset, "base asset");
-  if (price && !parseNumber(*price)) throw UsageError{"price \"" + *price + "\" is not a finite number"};
-  if (change && !parseNumber(*change)) throw UsageError{"change \"" + *change + "\" is not a finite number"};
+  if (price && !parseNumber(*price))
+    throw UsageError{"price \"" + *price + "\" is not a finite number"};
+  if (change && !parseNumber(*change))
+    throw UsageError{"change \"" + *change + "\" is not a finite number"};
   quorvel::PortfolioPair holding;
   holding.symbol = symbol;
   holding.baseAsset = baseAsset;
@@ -114,7 +118,8 @@ quorvel::PortfolioPair makeHolding(const std::string& symbol, double amount, std
 
 Realm openStore() {
   auto realm = Realm::open(quorvel::sharedRealmConfiguration());
-  if (!realm.ok()) throw StoreError{"cannot open the shared store: " + realm.status.localizedDescription()};
+  if (!realm.ok())
+    throw StoreError{"cannot open the shared store: " + realm.status.localizedDescription()};
   return std::move(*realm.value);
 }
 
@@ -131,11 +136,11 @@ std::vector<quorvel::PortfolioPair> readHoldings(const Realm& realm) {
 void saveAll(const std::vector<quorvel::PortfolioPair>& holdings) {
   Realm realm = openStore();
   check(realm.write([&](Realm::WriteTransaction& tx) {
-          for (const auto& holding : holdings) {
-            if (Status status = tx.add(holding); !status.ok()) return status;
-          }
-          return Status::okStatus();
-        }),
+    for (const auto& holding : holdings) {
+      if (Status status = tx.add(holding); !status.ok()) return status;
+    }
+    return Status::okStatus();
+  }),
         "write the holdings");
 }
 
@@ -155,8 +160,8 @@ void removeHolding(const std::string& baseText) {
   for (const auto& holding : readHoldings(realm)) found = found || holding.baseAsset == base;
   if (!found) throw StoreError{"no holding of " + base};
   check(realm.write([&](Realm::WriteTransaction& tx) {
-          return tx.remove<quorvel::PortfolioPair>(platform::objectstore::Value(base));
-        }),
+    return tx.remove<quorvel::PortfolioPair>(platform::objectstore::Value(base));
+  }),
         "remove the holding");
 }
 
@@ -167,23 +172,28 @@ std::vector<quorvel::PortfolioPair> readImport(const std::string& path) {
   buffer << in.rdbuf();
   nlohmann::json document = nlohmann::json::parse(buffer.str(), nullptr, false);
   if (document.is_discarded()) throw UsageError{path + " is not JSON"};
-  if (!document.is_array()) throw UsageError{path + " must hold a JSON array of {\"symbol\",\"amount\"[,\"base\"]}"};
+  if (!document.is_array())
+    throw UsageError{path + " must hold a JSON array of {\"symbol\",\"amount\"[,\"base\"]}"};
   std::vector<quorvel::PortfolioPair> holdings;
   for (std::size_t index = 0; index < document.size(); ++index) {
     const nlohmann::json& item = document[index];
     const std::string where = "element " + std::to_string(index) + " of " + path;
     try {
       if (!item.is_object()) throw UsageError{"is not an object"};
-      if (!item.contains("symbol") || !item["symbol"].is_string()) throw UsageError{"needs a string \"symbol\""};
-      if (!item.contains("amount") || !item["amount"].is_number()) throw UsageError{"needs a number \"amount\""};
+      if (!item.contains("symbol") || !item["symbol"].is_string())
+        throw UsageError{"needs a string \"symbol\""};
+      if (!item.contains("amount") || !item["amount"].is_number())
+        throw UsageError{"needs a number \"amount\""};
       const double amount = item["amount"].get<double>();
-      if (!std::isfinite(amount) || amount < 0) throw UsageError{"amount must be a finite number of at least 0"};
+      if (!std::isfinite(amount) || amount < 0)
+        throw UsageError{"amount must be a finite number of at least 0"};
       std::optional<std::string> base;
       if (item.contains("base")) {
         if (!item["base"].is_string()) throw UsageError{"\"base\" must be a string"};
         base = item["base"].get<std::string>();
       }
-      holdings.push_back(makeHolding(item["symbol"].get<std::string>(), amount, base, std::nullopt, std::nullopt));
+      holdings.push_back(
+          makeHolding(item["symbol"].get<std::string>(), amount, base, std::nullopt, std::nullopt));
     } catch (const UsageError& error) {
       throw UsageError{where + ": " + error.message};
     }
@@ -194,33 +204,43 @@ std::vector<quorvel::PortfolioPair> readImport(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  CLI::App app{"Stand-in for the Quorvel app: writes holdings into the shared store and the widget theme, "
-               "and reads the widget snapshot. The store lives under $QUORVEL_HOME (else the XDG data home)."};
+  CLI::App app{
+      "Stand-in for the Quorvel app: writes holdings into the shared store and the widget theme, "
+      "and reads the widget snapshot. The store lives under $QUORVEL_HOME (else the XDG data "
+      "home)."};
   app.footer("Exit status: 0 done, 1 store error, 2 usage error or bad input.");
   app.require_subcommand(1, 1);
 
-  CLI::App* holdings = app.add_subcommand("holdings", "Change or list the holdings")->require_subcommand(1, 1);
+  CLI::App* holdings =
+      app.add_subcommand("holdings", "Change or list the holdings")->require_subcommand(1, 1);
   std::string symbol, amountText, base, price, change, file, theme;
-  CLI::App* add = holdings->add_subcommand("add", "Add a holding, or replace the one of the same base asset");
+  CLI::App* add =
+      holdings->add_subcommand("add", "Add a holding, or replace the one of the same base asset");
   add->add_option("SYMBOL", symbol, "Trading pair, e.g. BTCUSDT")->required();
   add->add_option("AMOUNT", amountText, "Quantity held, a finite number >= 0")->required();
-  add->add_option("--base", base, "Base asset (default: SYMBOL upper-cased minus a USDT/USDC/BUSD/BTC/ETH/BNB suffix)");
+  add->add_option(
+      "--base", base,
+      "Base asset (default: SYMBOL upper-cased minus a USDT/USDC/BUSD/BTC/ETH/BNB suffix)");
   add->add_option("--price", price, "Last price, stored as the holding's own price");
   add->add_option("--change", change, "24-hour price change, stored with the holding");
   holdings->add_subcommand("list", "Print one line per holding: symbol, base, amount");
   CLI::App* remove = holdings->add_subcommand("remove", "Remove the holding of a base asset");
   remove->add_option("BASE", base, "Base asset, e.g. BTC")->required();
-  CLI::App* import = holdings->add_subcommand("import", "Add every holding of a JSON file, all or none");
-  import->add_option("FILE", file, "JSON array of {\"symbol\":…,\"amount\":…[,\"base\":…]}")->required();
+  CLI::App* import =
+      holdings->add_subcommand("import", "Add every holding of a JSON file, all or none");
+  import->add_option("FILE", file, "JSON array of {\"symbol\":…,\"amount\":…[,\"base\":…]}")
+      ->required();
 
-  CLI::App* themeCommand = app.add_subcommand("theme", "Set or show the widgets' theme")->require_subcommand(1, 1);
+  CLI::App* themeCommand =
+      app.add_subcommand("theme", "Set or show the widgets' theme")->require_subcommand(1, 1);
   themeCommand->add_subcommand("set", "Set the theme")
       ->add_option("THEME", theme, "light, dark or system")
       ->required()
       ->check(CLI::IsMember({"light", "dark", "system"}));
   themeCommand->add_subcommand("show", "Print the stored theme, or \"system\" when none is stored");
 
-  CLI::App* snapshot = app.add_subcommand("snapshot", "Read the widgets' stored snapshot")->require_subcommand(1, 1);
+  CLI::App* snapshot =
+      app.add_subcommand("snapshot", "Read the widgets' stored snapshot")->require_subcommand(1, 1);
   snapshot->add_subcommand("show", "Print the snapshot JSON, or \"no snapshot\"");
 
   try {
@@ -238,9 +258,10 @@ int main(int argc, char** argv) {
     if (holdings->parsed()) {
       if (add->parsed()) {
         const double amount = checkAmount(amountText);
-        auto holding = makeHolding(symbol, amount, base.empty() ? std::nullopt : std::optional(base),
-                                   add->count("--price") ? std::optional(price) : std::nullopt,
-                                   add->count("--change") ? std::optional(change) : std::nullopt);
+        auto holding =
+            makeHolding(symbol, amount, base.empty() ? std::nullopt : std::optional(base),
+                        add->count("--price") ? std::optional(price) : std::nullopt,
+                        add->count("--change") ? std::optional(change) : std::nullopt);
         saveAll({holding});
       } else if (remove->parsed()) {
         removeHolding(base);
@@ -264,7 +285,8 @@ int main(int argc, char** argv) {
         std::cout << "no snapshot\n";
       } else {
         auto json = quorvel::encodeJSON(*stored);
-        if (!json.ok()) throw StoreError{"cannot write the snapshot: " + json.status.localizedDescription()};
+        if (!json.ok())
+          throw StoreError{"cannot write the snapshot: " + json.status.localizedDescription()};
         std::cout << *json.value << '\n';
       }
     }

@@ -44,8 +44,7 @@ class MainQueue final : public DispatchQueue::Impl {
     ready_.notify_one();
   }
 
-  bool runUntil(const std::function<bool()>& done,
-                std::chrono::steady_clock::time_point deadline) {
+  bool runUntil(const std::function<bool()>& done, std::chrono::steady_clock::time_point deadline) {
     // One servicing thread at a time keeps the main queue serial; the same
     // thread may come back in from inside a task.
     const bool outermost = mainRunDepth == 0;

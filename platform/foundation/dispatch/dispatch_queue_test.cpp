@@ -74,8 +74,8 @@ TEST(DispatchQueueTest, AsyncNeverRunsTheTaskInsideTheCall) {
 }
 
 TEST(DispatchQueueTest, RunLoopReturnsFalseAtTheDeadlineWhenNothingCompletes) {
-  EXPECT_FALSE(runMainQueueUntil([] { return false; },
-                                 steady_clock::now() + std::chrono::milliseconds(30)));
+  EXPECT_FALSE(
+      runMainQueueUntil([] { return false; }, steady_clock::now() + std::chrono::milliseconds(30)));
   EXPECT_FALSE(runMainQueueUntil({}, steady_clock::now()));
 }
 
@@ -91,9 +91,8 @@ TEST(DispatchQueueTest, RunLoopSeesAConditionMadeTrueByAnotherThread) {
 
 TEST(DispatchQueueTest, GlobalCompletionReachesTheMainQueue) {
   bool delivered = false;
-  DispatchQueue::global().async([&] {
-    DispatchQueue::main().async([&] { delivered = DispatchQueue::isMainThread(); });
-  });
+  DispatchQueue::global().async(
+      [&] { DispatchQueue::main().async([&] { delivered = DispatchQueue::isMainThread(); }); });
   EXPECT_TRUE(runMainQueueUntil([&] { return delivered; }, inSeconds(10)));
 }
 
@@ -120,8 +119,7 @@ TEST(DispatchQueueTest, GlobalQueueGrowsWhenEveryWorkerIsBlocked) {
       std::unique_lock lock(mutex);
       ++started;
       allStarted.notify_all();
-      if (allStarted.wait_for(lock, std::chrono::seconds(10),
-                              [&] { return started == kTasks; })) {
+      if (allStarted.wait_for(lock, std::chrono::seconds(10), [&] { return started == kTasks; })) {
         ++sawEveryone;
       }
     });
@@ -153,13 +151,13 @@ TEST(DispatchQueueTest, ManyThreadsPostingToBothQueuesAtOnce) {
       }
     });
   }
-  const bool finished = runMainQueueUntil(
-      [&] { return mainCount == kProducers * kPerProducer; }, inSeconds(60));
+  const bool finished =
+      runMainQueueUntil([&] { return mainCount == kProducers * kPerProducer; }, inSeconds(60));
   for (auto& producer : producers) producer.join();
   ASSERT_TRUE(finished);
   EXPECT_TRUE(mainInOrder);
-  EXPECT_TRUE(quorvel::testing::waitUntil(
-      [&] { return globalCount.load() == kProducers * kPerProducer; }));
+  EXPECT_TRUE(
+      quorvel::testing::waitUntil([&] { return globalCount.load() == kProducers * kPerProducer; }));
 }
 
 TEST(DispatchQueueTest, TwoThreadsRunningTheMainQueueTakeTurns) {

@@ -54,10 +54,12 @@ std::string caseMapped(std::string_view utf8, CaseMapping mapping) {
   UErrorCode error = U_ZERO_ERROR;
   // "" is the root locale: the same mapping whatever the user's locale.
   if (mapping == CaseMapping::upper) {
-    icu::CaseMap::utf8ToUpper("", 0, icu::StringPiece(source.data(), static_cast<int32_t>(source.size())),
+    icu::CaseMap::utf8ToUpper("", 0,
+                              icu::StringPiece(source.data(), static_cast<int32_t>(source.size())),
                               sink, nullptr, error);
   } else {
-    icu::CaseMap::utf8ToLower("", 0, icu::StringPiece(source.data(), static_cast<int32_t>(source.size())),
+    icu::CaseMap::utf8ToLower("", 0,
+                              icu::StringPiece(source.data(), static_cast<int32_t>(source.size())),
                               sink, nullptr, error);
   }
   return U_SUCCESS(error) ? out : source;

@@ -23,8 +23,10 @@ TEST(UnicodeTextTest, IsAsciiLooksAtEveryByte) {
 }
 
 TEST(UnicodeTextTest, UpperCasingIsFullCaseMapping) {
-  EXPECT_EQ(uppercased("stra\xC3\x9F" "e"), "STRASSE");          // ß -> SS
-  EXPECT_EQ(uppercased("\xEF\xAC\x81"), "FI");                    // ﬁ ligature
+  EXPECT_EQ(uppercased("stra\xC3\x9F"
+                       "e"),
+            "STRASSE");                                             // ß -> SS
+  EXPECT_EQ(uppercased("\xEF\xAC\x81"), "FI");                      // ﬁ ligature
   EXPECT_EQ(uppercased("\xC3\xA9t\xC3\xA9"), "\xC3\x89T\xC3\x89");  // été -> ÉTÉ
   EXPECT_EQ(lowercased("\xC3\x89T\xC3\x89"), "\xC3\xA9t\xC3\xA9");
 }
@@ -35,11 +37,13 @@ TEST(UnicodeTextTest, TurkishIsMappedByRootRulesWhateverTheDefaultLocale) {
   icu::Locale::setDefault(icu::Locale("tr", "TR"), error);
   ASSERT_TRUE(U_SUCCESS(error));
 
-  EXPECT_EQ(uppercased("i\xC4\xB1"), "II");                // i and dotless ı
-  EXPECT_EQ(uppercased("i\xC3\xA9"), "I\xC3\x89");         // not İ, even beside non-ASCII
-  EXPECT_EQ(lowercased("I\xC3\x89"), "i\xC3\xA9");         // not ı
-  EXPECT_EQ(lowercased("\xC4\xB0"), "i\xCC\x87");          // İ -> i + combining dot
-  EXPECT_EQ(matchKey("\xC4\xB1" "\xC3\xA9"), matchKey("I\xC3\x89"));
+  EXPECT_EQ(uppercased("i\xC4\xB1"), "II");         // i and dotless ı
+  EXPECT_EQ(uppercased("i\xC3\xA9"), "I\xC3\x89");  // not İ, even beside non-ASCII
+  EXPECT_EQ(lowercased("I\xC3\x89"), "i\xC3\xA9");  // not ı
+  EXPECT_EQ(lowercased("\xC4\xB0"), "i\xCC\x87");   // İ -> i + combining dot
+  EXPECT_EQ(matchKey("\xC4\xB1"
+                     "\xC3\xA9"),
+            matchKey("I\xC3\x89"));
 
   icu::Locale::setDefault(saved, error);
 }
@@ -69,10 +73,15 @@ TEST(UnicodeTextTest, MatchKeyComparesWholeUpperCasedTexts) {
 
 TEST(UnicodeTextTest, IllFormedUtf8IsReplacedNotCrashedOn) {
   const std::string broken[] = {
-      "\xFF",           "abc\xC3",         "\xC3(",        "\xE2\x82",
+      "\xFF",
+      "abc\xC3",
+      "\xC3(",
+      "\xE2\x82",
       "\xED\xA0\x80",  // a UTF-16 surrogate encoded in UTF-8
       "\xC0\xAF",      // overlong "/"
-      "\xF4\x90\x80\x80", "\x80\x80\x80", "caf\xC3\xA9\xFF",
+      "\xF4\x90\x80\x80",
+      "\x80\x80\x80",
+      "caf\xC3\xA9\xFF",
   };
   for (const std::string& text : broken) {
     const std::string upper = uppercased(text);
