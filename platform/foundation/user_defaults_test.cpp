@@ -125,28 +125,36 @@ TEST(UserDefaultsTest, WaitsForALockHeldByAnotherProcessThenGivesUp) {
   ASSERT_OK(suite.set("k", "kept"));
   std::filesystem::path lockPath = suite.file();
   lockPath += ".lock";
-  int pipeFds[2];
-  ASSERT_EQ(::pipe(pipeFds), 0);
+  // One pipe each way: a single pipe would let the child read back its own
+  // "locked" byte and leave the parent waiting forever.
+  int locked[2];
+  int release[2];
+  ASSERT_EQ(::pipe(locked), 0);
+  ASSERT_EQ(::pipe(release), 0);
   pid_t child = ::fork();
   if (child == 0) {
+    ::close(locked[0]);
+    ::close(release[1]);
     int fd = ::open(lockPath.c_str(), O_RDWR);
     ::flock(fd, LOCK_EX);
     char c = 'x';
-    (void)!::write(pipeFds[1], &c, 1);
+    (void)!::write(locked[1], &c, 1);
     char wait;
-    (void)!::read(pipeFds[0], &wait, 1);  // held until the parent writes back
+    (void)!::read(release[0], &wait, 1);  // held until the parent writes back
     ::_exit(0);
   }
+  ::close(locked[1]);
+  ::close(release[0]);
   char c;
-  ASSERT_EQ(::read(pipeFds[0], &c, 1), 1);
+  ASSERT_EQ(::read(locked[0], &c, 1), 1);
   Status s = suite.set("k", "lost");
   EXPECT_EQ(s.code(), Status::Code::kBusy) << s.localizedDescription();
   EXPECT_EQ(suite.string("k"), "kept");
-  (void)!::write(pipeFds[1], &c, 1);
+  (void)!::write(release[1], &c, 1);
   int status = 0;
   ::waitpid(child, &status, 0);
-  ::close(pipeFds[0]);
-  ::close(pipeFds[1]);
+  ::close(locked[0]);
+  ::close(release[1]);
   EXPECT_OK(suite.set("k", "after"));
   EXPECT_EQ(suite.string("k"), "after");
 }
