@@ -14,12 +14,14 @@ using quorvel::QuorvelSimpleEntry;
 const QuorvelSimpleEntry kEntry{{}, PortfolioWidget{12345.678, 12000}};
 
 void BM_SmallViewBody(benchmark::State& state) {
-  for (auto _ : state) benchmark::DoNotOptimize(quorvel::QuorvelWidgetsEntrySmallView{kEntry, "x://"}.body());
+  for (auto _ : state)
+    benchmark::DoNotOptimize(quorvel::QuorvelWidgetsEntrySmallView{kEntry, "x://"}.body());
 }
 BENCHMARK(BM_SmallViewBody)->Unit(benchmark::kMicrosecond);
 
 void BM_MediumViewBody(benchmark::State& state) {
-  for (auto _ : state) benchmark::DoNotOptimize(quorvel::QuorvelWidgetsEntryMediumView{kEntry, "x://"}.body());
+  for (auto _ : state)
+    benchmark::DoNotOptimize(quorvel::QuorvelWidgetsEntryMediumView{kEntry, "x://"}.body());
 }
 BENCHMARK(BM_MediumViewBody)->Unit(benchmark::kMicrosecond);
 

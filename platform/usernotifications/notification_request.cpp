@@ -3,7 +3,8 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
-#include <random>
+
+#include "platform/foundation/uuid.h"
 
 namespace platform::usernotifications {
 namespace {
@@ -81,18 +82,6 @@ Status readSound(const nlohmann::json& sound, Fields& fields) {
   return wrongType("aps.sound", "a string or an object", sound);
 }
 
-std::string makeIdentifier() {
-  thread_local std::mt19937_64 generator{std::random_device{}()};
-  std::uint64_t high = (generator() & 0xFFFFFFFFFFFF0FFFull) | 0x0000000000004000ull;
-  std::uint64_t low = (generator() & 0x3FFFFFFFFFFFFFFFull) | 0x8000000000000000ull;
-  char text[37];
-  std::snprintf(text, sizeof(text), "%08X-%04X-%04X-%04X-%012llX",
-                static_cast<unsigned>(high >> 32), static_cast<unsigned>((high >> 16) & 0xFFFF),
-                static_cast<unsigned>(high & 0xFFFF), static_cast<unsigned>(low >> 48),
-                static_cast<unsigned long long>(low & 0xFFFFFFFFFFFFull));
-  return text;
-}
-
 }  // namespace
 
 Result<Fields> contentFieldsFromPayload(const nlohmann::json& payload) {
@@ -125,7 +114,7 @@ Result<std::shared_ptr<UNNotificationRequest>> UNNotificationRequest::fromPayloa
   if (!fields.ok()) return Result<std::shared_ptr<UNNotificationRequest>>::failure(fields.status);
   auto content = std::make_shared<const UNNotificationContent>(std::move(*fields.value));
   return Result<std::shared_ptr<UNNotificationRequest>>::success(
-      std::make_shared<UNNotificationRequest>(makeIdentifier(), std::move(content)));
+      std::make_shared<UNNotificationRequest>(foundation::uuidString(), std::move(content)));
 }
 
 }  // namespace platform::usernotifications
