@@ -8,7 +8,7 @@ SANITIZE ?=
 # Command-line CMAKE_FLAGS must not drop the sanitizer choice.
 ALL_CMAKE_FLAGS = $(CMAKE_FLAGS) $(if $(SANITIZE),-DQUORVEL_SANITIZE=$(SANITIZE))
 
-.PHONY: all deps configure build test demo bench lint tsan asan clean
+.PHONY: all deps configure build test demo bench bench-peers fuzz lint tsan asan clean
 
 all: build
 
@@ -35,6 +35,14 @@ demo: build
 
 bench: build
 	scripts/bench $(BUILD)
+
+# Side by side with the peers (Node.js, ccxt) on a loopback server: one table.
+bench-peers: build
+	scripts/bench-peers $(BUILD)
+
+# libFuzzer targets under ASan+UBSan, FUZZ_SECONDS each (default 60).
+fuzz: deps
+	scripts/fuzz
 
 lint:
 	scripts/lint

@@ -150,6 +150,11 @@ std::vector<Portfolio> valueHoldings(const Results<PortfolioPair>& holdings,
   return lines;
 }
 
+std::vector<Portfolio> valueHoldings(const Results<PortfolioPair>& holdings,
+                                     const simdjson::dom::element& answer) {
+  return valueHoldings(holdings, tickersFromAnswer(answer));
+}
+
 void WidgetManagers::savePortfolioWidget(double todayBalance, double yesterdayBalance) const {
   quorvel::savePortfolioWidget(todayBalance, yesterdayBalance);
 }

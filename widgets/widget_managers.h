@@ -16,6 +16,10 @@
 #include "store/portfolio.h"
 #include "store/records.h"
 
+namespace simdjson::dom {
+class element;
+}
+
 namespace quorvel {
 
 class WidgetManagers {
@@ -68,5 +72,10 @@ class WidgetManagers {
 // plus tickers.
 std::vector<Portfolio> valueHoldings(const platform::objectstore::Results<PortfolioPair>& holdings,
                                      const std::optional<std::vector<Pair>>& tickers);
+
+// The same lines as valueHoldings(holdings, tickersFromAnswer(answer)),
+// read straight from the parsed answer: nothing is copied per ticker.
+std::vector<Portfolio> valueHoldings(const platform::objectstore::Results<PortfolioPair>& holdings,
+                                     const simdjson::dom::element& answer);
 
 }  // namespace quorvel
