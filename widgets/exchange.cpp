@@ -4,6 +4,7 @@
 #include <simdjson.h>
 
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/json/map.h"
 
@@ -58,9 +59,9 @@ Status exchangeError(long statusCode, const simdjson::dom::element* root) {
   return Status::error(Status::Code::kHttpStatus, std::move(description));
 }
 
-double priceNumber(const std::optional<std::string>& text) {
+double priceNumber(const std::optional<std::string_view>& text) {
   if (!text) return 0;  // an absent text reads as "0"
-  const std::string& t = *text;
+  const std::string_view t = *text;
   if (t.empty()) return 0;
   switch (t[0]) {
     case ' ':
@@ -73,12 +74,29 @@ double priceNumber(const std::optional<std::string>& text) {
     default:
       break;
   }
+  // strtod wants a terminated text; prices are short, so a stack copy
+  // almost always does.
+  char small[64];
+  std::string large;
+  const char* terminated = small;
+  if (t.size() < sizeof small) {
+    std::memcpy(small, t.data(), t.size());
+    small[t.size()] = '\0';
+  } else {
+    large.assign(t);
+    terminated = large.c_str();
+  }
   // The C locale, whatever the process's: a decimal point is always ".".
   static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
   char* end = nullptr;
-  double value = strtod_l(t.c_str(), &end, cLocale);
-  if (end != t.c_str() + t.size()) return 0;  // trailing text, or an embedded NUL
+  double value = strtod_l(terminated, &end, cLocale);
+  if (end != terminated + t.size()) return 0;  // trailing text, or an embedded NUL
   return value;
+}
+
+double priceNumber(const std::optional<std::string>& text) {
+  if (!text) return 0;
+  return priceNumber(std::optional<std::string_view>(*text));
 }
 
 }  // namespace quorvel

@@ -41,5 +41,6 @@ platform::foundation::Status exchangeError(long statusCode, const simdjson::dom:
 // non-empty text, which must not start with white space; else 0. An absent
 // text counts as "0".
 double priceNumber(const std::optional<std::string>& text);
+double priceNumber(const std::optional<std::string_view>& text);
 
 }  // namespace quorvel

@@ -44,9 +44,10 @@ class WidgetManagers {
   // error status from the exchange.
   using RefreshCompletion =
       std::function<void(platform::foundation::Result<std::vector<Portfolio>> outcome)>;
-  // Reads the holdings on the calling thread, fetches the statistics, and
-  // values the holdings on the main queue, where `completion` runs exactly
-  // once. Returns at once.
+  // Reads the holdings on the calling thread, fetches the statistics,
+  // values the holdings as soon as the answer is parsed, and hands the lines
+  // to `completion` on the main queue, where it runs exactly once. Returns
+  // at once.
   void refreshPortfolio(RefreshCompletion completion) const;
 
   // Limits of the ticker request, process-wide. The host shortens the

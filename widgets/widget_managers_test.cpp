@@ -1,6 +1,7 @@
 #include "widgets/widget_managers.h"
 
 #include <gtest/gtest.h>
+#include <simdjson.h>
 
 #include <thread>
 
@@ -290,10 +291,58 @@ TEST(PriceNumberTest, FollowsTheStrtodRule) {
                       {"1.2.3", 0},
                       {std::string("1\0", 2), 0},
                       {"+7", 7},
-                      {".5", 0.5}};
+                      {".5", 0.5},
+                      {"0." + std::string(80, '0') + "1", 1e-81}};
   for (const Row& row : rows) {
     EXPECT_EQ(priceNumber(row.text), row.expected) << (row.text ? *row.text : "(absent)");
   }
+}
+
+// The refresh reads prices straight from the parsed answer; the ticker list
+// is the reference it must agree with, line for line, on every answer shape.
+TEST(ValueHoldingsTest, ReadingTheAnswerDirectlyAgreesWithTheTickerList) {
+  auto items = std::make_shared<std::vector<PortfolioPair>>();
+  for (auto [symbol, amount] :
+       std::vector<std::pair<std::optional<std::string>, std::optional<double>>>{
+           {"btcusdt", 0.5},
+           {"BTCUSDT", 1},
+           {"ÉthUsdt", 2},
+           {"usdtusdt", 3},
+           {"USDCUSDT", 4},
+           {"ethbtc", 5},
+           {"NOAMOUNT", std::nullopt},
+           {std::nullopt, 6},
+           {"ÉTHUSDT", 7}}) {
+    PortfolioPair holding;
+    holding.symbol = symbol;
+    holding.amount.value = amount;
+    holding.lastPrice = "9";
+    items->push_back(std::move(holding));
+  }
+  const platform::objectstore::Results<PortfolioPair> holdings(items);
+  const std::string answers[] = {
+      kArray,
+      quorvel::testing::fixture("tickers/ticker-24hr-full.json"),
+      quorvel::testing::fixture("tickers/ticker-24hr-single.json"),
+      R"([{"symbol":"BTCUSDT","symbol":"ETHBTC","lastPrice":"2"},{"symbol":"ETHBTC","lastPrice":"3"}])",
+      R"([{"symbol":7,"lastPrice":"2"},{"symbol":"btcusdt","lastPrice":"1\u00002"}])",
+      R"([{"symbol":"éthusdt","lastPrice":"5","priceChange":"1"},{"symbol":"USDTUSDT","lastPrice":"2"}])",
+      R"([{"symbol":"BTCUSDT","lastPrice":"1"},[]])",
+      R"([])",
+      R"({"symbol":"ethbtc","lastPrice":"0.05"})",
+      "null"};
+  for (const std::string& answer : answers) {
+    simdjson::dom::parser parser;
+    simdjson::dom::element root;
+    ASSERT_EQ(parser.parse(answer).get(root), simdjson::SUCCESS) << answer;
+    EXPECT_EQ(valueHoldings(holdings, root), valueHoldings(holdings, tickersFromAnswer(root)))
+        << answer.substr(0, 200);
+  }
+  simdjson::dom::parser parser;
+  EXPECT_EQ(valueHoldings(platform::objectstore::Results<PortfolioPair>(
+                              std::make_shared<std::vector<PortfolioPair>>()),
+                          parser.parse(std::string(R"([{"symbol":"A"},1])")).value()),
+            std::vector<Portfolio>{});
 }
 
 }  // namespace
