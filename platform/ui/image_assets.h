@@ -10,8 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
-
-#include "platform/ui/geometry.h"
+#include <vector>
 
 namespace platform::ui {
 
@@ -24,8 +23,14 @@ void registerImageAsset(std::string name, std::string_view pngBytes, double scal
 // Whether an asset of that name is registered.
 bool hasImageAsset(std::string_view name);
 
-// The natural size of the asset in points, or
-// nullopt when there is no such asset or it cannot be decoded.
-std::optional<Size> imageAssetSize(std::string_view name);
+// One registered asset as it was handed over: its bytes are not decoded
+// here, so the view values need nothing of the graphics libraries.
+struct ImageAssetBytes {
+  std::string name;
+  std::string_view pngBytes;
+  double scale = 1;
+};
+std::optional<ImageAssetBytes> imageAssetBytes(std::string_view name);
+std::vector<ImageAssetBytes> registeredImageAssets();
 
 }  // namespace platform::ui

@@ -5,6 +5,7 @@
 
 #include "platform/ui/asset_surface.h"
 #include "platform/ui/image_assets.h"
+#include "platform/ui/render.h"
 #include "platform/ui/shapes.h"
 
 namespace platform::ui::detail {

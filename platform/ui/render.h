@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/foundation/status.h"
@@ -74,5 +75,9 @@ foundation::Status renderToPNG(const View& view, const RenderOptions& options,
 foundation::Result<std::string> renderToSVGData(const View& view, const RenderOptions& options);
 foundation::Status renderToSVG(const View& view, const RenderOptions& options,
                                const std::filesystem::path& path);
+
+// The natural size of a registered image asset in points (its PNG decoded on
+// first use), or nullopt when there is no such asset or it is not a PNG.
+std::optional<Size> imageAssetSize(std::string_view name);
 
 }  // namespace platform::ui

@@ -14,7 +14,7 @@
 
 #include "platform/foundation/bundle.h"
 #include "platform/foundation/dispatch/dispatch_queue.h"
-#include "platform/ui/render.h"
+#include "platform/ui/renderer_module.h"
 #include "platform/ui/view_dump.h"
 #include "platform/widgetkit/date_format.h"
 
@@ -182,7 +182,7 @@ int runRequest(const WidgetBundle& bundle, const std::vector<WidgetConfiguration
           options.appearance == "dark" ? ui::ColorScheme::dark : ui::ColorScheme::light;
       const ui::View& view = timeline->entries.front().view;
       if (!options.pngPath.empty()) {
-        auto rendered = ui::renderToPNGData(view, render);
+        auto rendered = ui::renderToPNGDataWithModule(view, render);
         if (!rendered.ok() || !writeWhole(options.pngPath, *rendered.value)) {
           std::cerr << "error: cannot write " << options.pngPath << ": "
                     << (rendered.ok() ? "the file cannot be written"
@@ -192,7 +192,7 @@ int runRequest(const WidgetBundle& bundle, const std::vector<WidgetConfiguration
         }
       }
       if (!options.svgPath.empty()) {
-        auto rendered = ui::renderToSVGData(view, render);
+        auto rendered = ui::renderToSVGDataWithModule(view, render);
         if (!rendered.ok() || !writeWhole(options.svgPath, *rendered.value)) {
           std::cerr << "error: cannot write " << options.svgPath << ": "
                     << (rendered.ok() ? "the file cannot be written"

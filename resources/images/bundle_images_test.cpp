@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/ui/image_assets.h"
+#include "platform/ui/render.h"
 
 namespace quorvel {
 namespace {
