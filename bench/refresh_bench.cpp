@@ -158,6 +158,22 @@ void scaling(benchmark::State& state, bool withParse) {
       static_cast<double>(state.range(0) + state.range(1)),
       benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
+// The floor at each size: the bare parse of the same answer.
+void BM_BareParseOf(benchmark::State& state) {
+  const std::string& answer = answerOf(static_cast<size_t>(state.range(0)));
+  simdjson::padded_string padded(answer);
+  simdjson::dom::parser parser;
+  for (auto _ : state) {
+    simdjson::dom::element root;
+    if (parser.parse(padded).get(root) != simdjson::SUCCESS) std::abort();
+    benchmark::DoNotOptimize(root);
+  }
+  state.counters["ns_per_item"] = benchmark::Counter(
+      static_cast<double>(state.range(0)),
+      benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_BareParseOf)->Arg(2429)->Arg(30000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
 void BM_ParseAndValue(benchmark::State& state) { scaling(state, true); }
 void BM_ValueParsedAnswer(benchmark::State& state) { scaling(state, false); }
 BENCHMARK(BM_ParseAndValue)
