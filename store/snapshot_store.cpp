@@ -1,5 +1,7 @@
 #include "store/snapshot_store.h"
 
+#include <chrono>
+
 #include "platform/foundation/debug_print.h"
 #include "platform/foundation/user_defaults.h"
 #include "store/shared_realm_configuration.h"
@@ -9,9 +11,19 @@ namespace quorvel {
 using platform::foundation::debugPrint;
 using platform::foundation::UserDefaults;
 
+namespace {
+
+// A save runs while the widget host waits for the answer. A suite another
+// process holds longer than this keeps its old snapshot (the suite logs the
+// failure) rather than making the answer late; the next refresh saves again.
+constexpr std::chrono::milliseconds kSaveLockTimeout{1000};
+
+}  // namespace
+
 void savePortfolioWidget(double todayBalance, double yesterdayBalance) {
-  auto suite = UserDefaults::suite(appGroupIdentifier);
-  if (!suite) return;
+  auto shared = UserDefaults::suite(appGroupIdentifier);
+  if (!shared) return;
+  const UserDefaults suite(shared->file(), kSaveLockTimeout);
   auto json = encodeJSON(PortfolioWidget{todayBalance, yesterdayBalance});
   if (!json.ok()) {
     debugPrint("Unable to Encode Configs (" + json.status.localizedDescription() + ")");
@@ -19,7 +31,7 @@ void savePortfolioWidget(double todayBalance, double yesterdayBalance) {
   }
   // A failed write is reported by the suite itself; the caller's entry
   // still carries the balances.
-  suite->set(kPortfolioWidgetKey, UserDefaults::Data(json.value->begin(), json.value->end()));
+  suite.set(kPortfolioWidgetKey, UserDefaults::Data(json.value->begin(), json.value->end()));
 }
 
 std::optional<PortfolioWidget> loadPortfolioWidget() {

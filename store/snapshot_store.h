@@ -17,8 +17,9 @@ namespace quorvel {
 inline constexpr std::string_view kPortfolioWidgetKey = "PortfolioWidgetKey";
 
 // Stores PortfolioWidget{todayBalance, yesterdayBalance}, replacing what was
-// there. A total that is not finite logs "Unable to Encode Configs (...)"
-// and keeps the previous value.
+// there. Waits at most a second for another process's lock on the suite,
+// then logs and keeps the previous value. A total that is not finite logs
+// "Unable to Encode Configs (...)" and keeps the previous value.
 void savePortfolioWidget(double todayBalance, double yesterdayBalance);
 
 // The stored snapshot, or none (nothing stored, a value of another kind, no

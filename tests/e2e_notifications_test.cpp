@@ -1,21 +1,14 @@
 // End-to-end tests of QuorvelNotificationsExtension: the built executable
 // run as a process on payload files, with images served from 127.0.0.1.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
-#include <atomic>
-#include <cstdlib>
 #include <nlohmann/json.hpp>
 #include <optional>
 
 #include "platform/net/local_test_server.h"
+#include "tests/support/process.h"
 #include "tests/support/test_support.h"
-
-extern char** environ;
 
 namespace quorvel {
 namespace {
@@ -26,58 +19,15 @@ const std::string kPng =
     std::string("\x89PNG\r\n\x1a\n", 8) + std::string("\0\0\0\rIHDR", 8) + "pixels";
 constexpr char kBundleIdentifier[] = "com.tavrin.quorvel.notifications";
 
-struct ProcessResult {
-  int exitCode = -1;
-  std::string out;
-  std::string err;
-};
-
-std::filesystem::path executable() {
-  const char* dir = std::getenv("QUORVEL_BIN_DIR");
-  return std::filesystem::path(dir && *dir ? dir : "build/bin") / "QuorvelNotificationsExtension";
-}
+using testing::ProcessResult;
 
 // Runs the extension with `args`, standard input from `input` (or
 // /dev/null), and collects its exit status and both output streams.
 ProcessResult runExtension(const std::vector<std::string>& args,
                            const std::optional<std::filesystem::path>& input = std::nullopt) {
-  testing::TempDir io;
-  const std::string outPath = (io.path() / "out").string();
-  const std::string errPath = (io.path() / "err").string();
-  const std::string inPath = input ? input->string() : "/dev/null";
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, inPath.c_str(), O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0600);
-  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0600);
-
-  const std::string program = executable().string();
-  std::vector<char*> argv{const_cast<char*>(program.c_str())};
-  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-  argv.push_back(nullptr);
-
-  ProcessResult result;
-  pid_t pid = -1;
-  int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (spawned != 0) {
-    ADD_FAILURE() << "cannot start " << program << ": " << std::strerror(spawned);
-    return result;
-  }
-  int status = 0;
-  bool exited = testing::waitUntil([&] { return ::waitpid(pid, &status, WNOHANG) == pid; },
-                                   std::chrono::seconds(60));
-  if (!exited) {
-    ::kill(pid, SIGKILL);
-    ::waitpid(pid, &status, 0);
-    ADD_FAILURE() << "the extension did not finish";
-  }
-  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  result.out = testing::readFileBytes(outPath);
-  result.err = testing::readFileBytes(errPath);
-  return result;
+  testing::ProcessOptions options;
+  if (input) options.input = *input;
+  return testing::runProcess("QuorvelNotificationsExtension", args, options);
 }
 
 mode_t permissions(const std::filesystem::path& path) {

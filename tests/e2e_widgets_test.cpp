@@ -1,81 +1,23 @@
 // End-to-end tests of QuorvelWidgetsExtension and quorvel-host: the built
 // executables run as processes in a fresh home, with the exchange's answer
 // read from a file:// recording.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <nlohmann/json.hpp>
 
 #include "tests/support/loopback_server.h"
+#include "tests/support/process.h"
 #include "tests/support/test_support.h"
-
-extern char** environ;
 
 namespace quorvel {
 namespace {
 
 using nlohmann::json;
-
-struct ProcessResult {
-  int exitCode = -1;
-  std::string out;
-  std::string err;
-};
-
-std::filesystem::path binary(const std::string& name) {
-  const char* dir = std::getenv("QUORVEL_BIN_DIR");
-  return std::filesystem::path(dir && *dir ? dir : "build/bin") / name;
-}
-
-ProcessResult run(const std::string& name, const std::vector<std::string>& args) {
-  testing::TempDir io;
-  const std::string outPath = (io.path() / "out").string();
-  const std::string errPath = (io.path() / "err").string();
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0600);
-  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0600);
-  const std::string program = binary(name).string();
-  std::vector<char*> argv{const_cast<char*>(program.c_str())};
-  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-  argv.push_back(nullptr);
-
-  ProcessResult result;
-  pid_t pid = -1;
-  const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (spawned != 0) {
-    ADD_FAILURE() << "cannot start " << program << ": " << std::strerror(spawned);
-    return result;
-  }
-  int status = 0;
-  if (!testing::waitUntil([&] { return ::waitpid(pid, &status, WNOHANG) == pid; },
-                          std::chrono::seconds(60))) {
-    ::kill(pid, SIGKILL);
-    ::waitpid(pid, &status, 0);
-    ADD_FAILURE() << program << " did not finish";
-  }
-  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  result.out = testing::readFileBytes(outPath);
-  result.err = testing::readFileBytes(errPath);
-  return result;
-}
+using testing::runProcess;
 
 // The response: the last line of standard output.
-json lastLine(const std::string& out) {
-  std::string text = out;
-  while (!text.empty() && text.back() == '\n') text.pop_back();
-  return json::parse(text.substr(text.rfind('\n') == std::string::npos ? 0 : text.rfind('\n') + 1));
-}
+json lastJSON(const std::string& out) { return json::parse(testing::lastLine(out)); }
 
 class WidgetsEndToEndTest : public ::testing::Test {
  protected:
@@ -90,9 +32,9 @@ class WidgetsEndToEndTest : public ::testing::Test {
 };
 
 TEST_F(WidgetsEndToEndTest, DescribeListsBothWidgets) {
-  const auto result = run("QuorvelWidgetsExtension", {"describe"});
+  const auto result = runProcess("QuorvelWidgetsExtension", {"describe"});
   ASSERT_EQ(result.exitCode, 0) << result.err;
-  const json described = lastLine(result.out);
+  const json described = lastJSON(result.out);
   ASSERT_EQ(described["widgets"].size(), 2u);
   EXPECT_EQ(described["widgets"][0]["kind"], "QuorvelSmallWidget");
   EXPECT_EQ(described["widgets"][0]["families"], json::array({"systemSmall"}));
@@ -103,14 +45,14 @@ TEST_F(WidgetsEndToEndTest, DescribeListsBothWidgets) {
 
 TEST_F(WidgetsEndToEndTest, TimelineValuesHoldingsFromRecording) {
   testing::ScopedEnv api("QUORVEL_API_BASE_URL", recordingURL());
-  ASSERT_EQ(run("quorvel-host", {"holdings", "add", "btcusdt", "0.25"}).exitCode, 0);
-  ASSERT_EQ(run("quorvel-host", {"holdings", "add", "ETHUSDT", "2"}).exitCode, 0);
+  ASSERT_EQ(runProcess("quorvel-host", {"holdings", "add", "btcusdt", "0.25"}).exitCode, 0);
+  ASSERT_EQ(runProcess("quorvel-host", {"holdings", "add", "ETHUSDT", "2"}).exitCode, 0);
   const auto png = home_.path() / "medium.png";
-  const auto result =
-      run("QuorvelWidgetsExtension", {"timeline", "--kind", "QuorvelMediumWidget", "--json", "-",
-                                      "--png", png.string(), "--scale", "1", "--deadline", "20"});
+  const auto result = runProcess("QuorvelWidgetsExtension",
+                                 {"timeline", "--kind", "QuorvelMediumWidget", "--json", "-",
+                                  "--png", png.string(), "--scale", "1", "--deadline", "20"});
   ASSERT_EQ(result.exitCode, 0) << result.err;
-  const json response = lastLine(result.out);
+  const json response = lastJSON(result.out);
   EXPECT_EQ(response["request"], "timeline");
   EXPECT_EQ(response["family"], "systemMedium");
   EXPECT_EQ(response["policy"], "atEnd");
@@ -119,57 +61,58 @@ TEST_F(WidgetsEndToEndTest, TimelineValuesHoldingsFromRecording) {
   EXPECT_GT(response["entries"][0]["portfolio"]["todayBalance"].get<double>(), 0);
   EXPECT_GT(std::filesystem::file_size(png), 0u);
 
-  const auto snapshot = run("quorvel-host", {"snapshot", "show"});
+  const auto snapshot = runProcess("quorvel-host", {"snapshot", "show"});
   ASSERT_EQ(snapshot.exitCode, 0) << snapshot.err;
-  EXPECT_EQ(lastLine(snapshot.out), response["entries"][0]["portfolio"]);
+  EXPECT_EQ(lastJSON(snapshot.out), response["entries"][0]["portfolio"]);
 }
 
 TEST_F(WidgetsEndToEndTest, PlaceholderHasNoPortfolioAndNullPolicy) {
-  const auto result = run("QuorvelWidgetsExtension",
-                          {"placeholder", "--kind", "QuorvelSmallWidget", "--json", "-"});
+  const auto result = runProcess("QuorvelWidgetsExtension",
+                                 {"placeholder", "--kind", "QuorvelSmallWidget", "--json", "-"});
   ASSERT_EQ(result.exitCode, 0) << result.err;
-  const json response = lastLine(result.out);
+  const json response = lastJSON(result.out);
   EXPECT_TRUE(response["policy"].is_null());
   EXPECT_TRUE(response["entries"][0]["portfolio"].is_null());
 }
 
 TEST_F(WidgetsEndToEndTest, BadUsageExitsTwo) {
-  EXPECT_EQ(run("QuorvelWidgetsExtension", {}).exitCode, 2);
-  EXPECT_EQ(run("QuorvelWidgetsExtension", {"timeline"}).exitCode, 2);
-  EXPECT_EQ(run("QuorvelWidgetsExtension", {"timeline", "--kind", "Nope"}).exitCode, 2);
-  EXPECT_EQ(
-      run("QuorvelWidgetsExtension", {"snapshot", "--kind", "QuorvelSmallWidget", "--scale", "9"})
-          .exitCode,
-      2);
+  EXPECT_EQ(runProcess("QuorvelWidgetsExtension", {}).exitCode, 2);
+  EXPECT_EQ(runProcess("QuorvelWidgetsExtension", {"timeline"}).exitCode, 2);
+  EXPECT_EQ(runProcess("QuorvelWidgetsExtension", {"timeline", "--kind", "Nope"}).exitCode, 2);
+  EXPECT_EQ(runProcess("QuorvelWidgetsExtension",
+                       {"snapshot", "--kind", "QuorvelSmallWidget", "--scale", "9"})
+                .exitCode,
+            2);
 }
 
 TEST_F(WidgetsEndToEndTest, HostAddsListsAndRemovesHoldings) {
-  ASSERT_EQ(run("quorvel-host", {"holdings", "add", "btcusdt", "0.25"}).exitCode, 0);
-  ASSERT_EQ(run("quorvel-host", {"holdings", "add", "SOLUSDT", "15"}).exitCode, 0);
-  EXPECT_EQ(run("quorvel-host", {"holdings", "list"}).out, "btcusdt BTC 0.25\nSOLUSDT SOL 15\n");
-  ASSERT_EQ(run("quorvel-host", {"holdings", "remove", "btc"}).exitCode, 0);
-  EXPECT_EQ(run("quorvel-host", {"holdings", "list"}).out, "SOLUSDT SOL 15\n");
-  EXPECT_EQ(run("quorvel-host", {"holdings", "remove", "BTC"}).exitCode, 1);
+  ASSERT_EQ(runProcess("quorvel-host", {"holdings", "add", "btcusdt", "0.25"}).exitCode, 0);
+  ASSERT_EQ(runProcess("quorvel-host", {"holdings", "add", "SOLUSDT", "15"}).exitCode, 0);
+  EXPECT_EQ(runProcess("quorvel-host", {"holdings", "list"}).out,
+            "btcusdt BTC 0.25\nSOLUSDT SOL 15\n");
+  ASSERT_EQ(runProcess("quorvel-host", {"holdings", "remove", "btc"}).exitCode, 0);
+  EXPECT_EQ(runProcess("quorvel-host", {"holdings", "list"}).out, "SOLUSDT SOL 15\n");
+  EXPECT_EQ(runProcess("quorvel-host", {"holdings", "remove", "BTC"}).exitCode, 1);
 }
 
 TEST_F(WidgetsEndToEndTest, HostRejectsBadAmountsAndKeepsStoreWhole) {
   for (const char* bad : {"abc", "-1", "1e999", "nan", "2x", ""}) {
-    const auto result = run("quorvel-host", {"holdings", "add", "BTCUSDT", bad});
+    const auto result = runProcess("quorvel-host", {"holdings", "add", "BTCUSDT", bad});
     EXPECT_EQ(result.exitCode, 2) << bad;
     EXPECT_NE(result.err.find("amount"), std::string::npos) << result.err;
   }
   const auto file = home_.path() / "import.json";
   std::ofstream(file) << R"([{"symbol":"BTCUSDT","amount":1},{"symbol":"ETHUSDT","amount":-2}])";
-  const auto imported = run("quorvel-host", {"holdings", "import", file.string()});
+  const auto imported = runProcess("quorvel-host", {"holdings", "import", file.string()});
   EXPECT_EQ(imported.exitCode, 2);
   EXPECT_NE(imported.err.find("element 1"), std::string::npos) << imported.err;
-  EXPECT_EQ(run("quorvel-host", {"holdings", "list"}).out, "");
+  EXPECT_EQ(runProcess("quorvel-host", {"holdings", "list"}).out, "");
 }
 
 TEST_F(WidgetsEndToEndTest, HostSetsTheme) {
-  ASSERT_EQ(run("quorvel-host", {"theme", "set", "dark"}).exitCode, 0);
-  EXPECT_EQ(run("quorvel-host", {"theme", "show"}).out, "dark\n");
-  EXPECT_EQ(run("quorvel-host", {"theme", "set", "blue"}).exitCode, 2);
+  ASSERT_EQ(runProcess("quorvel-host", {"theme", "set", "dark"}).exitCode, 0);
+  EXPECT_EQ(runProcess("quorvel-host", {"theme", "show"}).out, "dark\n");
+  EXPECT_EQ(runProcess("quorvel-host", {"theme", "set", "blue"}).exitCode, 2);
 }
 
 // The background colour the root view of a response's first entry carries.
@@ -182,35 +125,36 @@ json rootBackground(const json& response) {
 
 TEST_F(WidgetsEndToEndTest, SnapshotShowsNothingBeforeARefreshAndItsBalancesAfter) {
   testing::ScopedEnv api("QUORVEL_API_BASE_URL", recordingURL());
-  ASSERT_EQ(run("quorvel-host", {"holdings", "add", "btcusdt", "0.5"}).exitCode, 0);
-  const auto before =
-      run("QuorvelWidgetsExtension", {"snapshot", "--kind", "QuorvelSmallWidget", "--json", "-"});
+  ASSERT_EQ(runProcess("quorvel-host", {"holdings", "add", "btcusdt", "0.5"}).exitCode, 0);
+  const auto before = runProcess("QuorvelWidgetsExtension",
+                                 {"snapshot", "--kind", "QuorvelSmallWidget", "--json", "-"});
   ASSERT_EQ(before.exitCode, 0) << before.err;
-  EXPECT_TRUE(lastLine(before.out)["entries"][0]["portfolio"].is_null());
-  EXPECT_TRUE(lastLine(before.out)["policy"].is_null());
+  EXPECT_TRUE(lastJSON(before.out)["entries"][0]["portfolio"].is_null());
+  EXPECT_TRUE(lastJSON(before.out)["policy"].is_null());
 
-  const auto timeline =
-      run("QuorvelWidgetsExtension", {"timeline", "--kind", "QuorvelSmallWidget", "--json", "-"});
+  const auto timeline = runProcess("QuorvelWidgetsExtension",
+                                   {"timeline", "--kind", "QuorvelSmallWidget", "--json", "-"});
   ASSERT_EQ(timeline.exitCode, 0) << timeline.err;
   // The request address is the extension's debug line, quoted.
   EXPECT_EQ(timeline.out.rfind("\"" + recordingURL() + "/api/v3/ticker/24hr\"\n", 0), 0u)
       << timeline.out;
-  const auto after =
-      run("QuorvelWidgetsExtension", {"snapshot", "--kind", "QuorvelSmallWidget", "--json", "-"});
-  const json portfolio = lastLine(after.out)["entries"][0]["portfolio"];
+  const auto after = runProcess("QuorvelWidgetsExtension",
+                                {"snapshot", "--kind", "QuorvelSmallWidget", "--json", "-"});
+  const json portfolio = lastJSON(after.out)["entries"][0]["portfolio"];
   EXPECT_EQ(portfolio, (json{{"todayBalance", 0.5 * 43714.03},
                              {"yesterdayBalance", portfolio["yesterdayBalance"]}}));
-  EXPECT_EQ(portfolio, lastLine(timeline.out)["entries"][0]["portfolio"]);
+  EXPECT_EQ(portfolio, lastJSON(timeline.out)["entries"][0]["portfolio"]);
 }
 
 TEST_F(WidgetsEndToEndTest, FailingRefreshLogsTheErrorAndKeepsTheSnapshot) {
-  ASSERT_EQ(run("quorvel-host", {"holdings", "add", "btcusdt", "0.5"}).exitCode, 0);
+  ASSERT_EQ(runProcess("quorvel-host", {"holdings", "add", "btcusdt", "0.5"}).exitCode, 0);
   {
     testing::ScopedEnv api("QUORVEL_API_BASE_URL", recordingURL());
-    ASSERT_EQ(run("QuorvelWidgetsExtension", {"timeline", "--kind", "QuorvelSmallWidget"}).exitCode,
+    ASSERT_EQ(runProcess("QuorvelWidgetsExtension", {"timeline", "--kind", "QuorvelSmallWidget"})
+                  .exitCode,
               0);
   }
-  const std::string stored = run("quorvel-host", {"snapshot", "show"}).out;
+  const std::string stored = runProcess("quorvel-host", {"snapshot", "show"}).out;
 
   testing::LoopbackServer exchange;
   exchange.server().Get("/api/v3/ticker/24hr", [](const httplib::Request&, httplib::Response& res) {
@@ -219,10 +163,10 @@ TEST_F(WidgetsEndToEndTest, FailingRefreshLogsTheErrorAndKeepsTheSnapshot) {
                     "application/octet-stream");
   });
   testing::ScopedEnv api("QUORVEL_API_BASE_URL", exchange.start());
-  const auto failed =
-      run("QuorvelWidgetsExtension", {"timeline", "--kind", "QuorvelMediumWidget", "--json", "-"});
+  const auto failed = runProcess("QuorvelWidgetsExtension",
+                                 {"timeline", "--kind", "QuorvelMediumWidget", "--json", "-"});
   ASSERT_EQ(failed.exitCode, 0) << failed.err;
-  const json response = lastLine(failed.out);
+  const json response = lastJSON(failed.out);
   EXPECT_EQ(response["policy"], "atEnd");
   EXPECT_TRUE(response["entries"][0]["portfolio"].is_null());
   EXPECT_NE(
@@ -231,21 +175,21 @@ TEST_F(WidgetsEndToEndTest, FailingRefreshLogsTheErrorAndKeepsTheSnapshot) {
           "Service unavailable from a restricted location according to \\\'b. Eligibility\\\'"),
       std::string::npos)
       << failed.out;
-  EXPECT_EQ(run("quorvel-host", {"snapshot", "show"}).out, stored);
+  EXPECT_EQ(runProcess("quorvel-host", {"snapshot", "show"}).out, stored);
 }
 
 TEST_F(WidgetsEndToEndTest, ThemeSetByTheHostReachesTheView) {
   const std::vector<std::string> request{"placeholder", "--kind", "QuorvelMediumWidget", "--json",
                                          "-"};
-  const json system = rootBackground(lastLine(run("QuorvelWidgetsExtension", request).out));
+  const json system = rootBackground(lastJSON(runProcess("QuorvelWidgetsExtension", request).out));
   EXPECT_TRUE(system.contains("dynamic")) << system;
 
-  ASSERT_EQ(run("quorvel-host", {"theme", "set", "dark"}).exitCode, 0);
-  const json dark = rootBackground(lastLine(run("QuorvelWidgetsExtension", request).out));
+  ASSERT_EQ(runProcess("quorvel-host", {"theme", "set", "dark"}).exitCode, 0);
+  const json dark = rootBackground(lastJSON(runProcess("QuorvelWidgetsExtension", request).out));
   EXPECT_EQ(dark, (json{{"red", 0}, {"green", 0}, {"blue", 0}, {"opacity", 1}}));
 
-  ASSERT_EQ(run("quorvel-host", {"theme", "set", "light"}).exitCode, 0);
-  const json light = rootBackground(lastLine(run("QuorvelWidgetsExtension", request).out));
+  ASSERT_EQ(runProcess("quorvel-host", {"theme", "set", "light"}).exitCode, 0);
+  const json light = rootBackground(lastJSON(runProcess("QuorvelWidgetsExtension", request).out));
   EXPECT_EQ(light, (json{{"red", 1}, {"green", 1}, {"blue", 1}, {"opacity", 1}}));
 }
 

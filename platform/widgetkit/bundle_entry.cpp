@@ -55,12 +55,14 @@ struct RequestOptions {
 struct Answer {
   std::mutex mutex;
   std::optional<HostTimeline> timeline;
+  std::chrono::steady_clock::time_point arrivedAt;
   std::atomic<bool> arrived{false};
 
   void deliver(HostTimeline value) {
     std::lock_guard lock(mutex);
     if (arrived) return;  // a second completion is the widget's bug; keep the first
     timeline = std::move(value);
+    arrivedAt = std::chrono::steady_clock::now();
     arrived = true;
   }
 };
@@ -150,7 +152,9 @@ int runRequest(const WidgetBundle& bundle, const std::vector<WidgetConfiguration
   std::optional<HostTimeline> timeline;
   {
     std::lock_guard lock(answer->mutex);
-    if (answer->arrived) timeline = answer->timeline;
+    // The run loop cannot stop a task that blocks past the deadline; an
+    // answer such a task delivers came too late all the same.
+    if (answer->arrived && answer->arrivedAt <= deadline) timeline = answer->timeline;
   }
   if (!timeline) {
     std::cerr << "error: " << widget->kind << " gave no " << request << " answer within "
