@@ -74,9 +74,11 @@ std::vector<WidgetConfiguration> QuorvelWidgets::body() const {
 }
 
 void QuorvelWidgets::willAnswerWithin(std::chrono::milliseconds deadline) const {
+  // The request must give up early enough to leave time for the answer
+  // itself: up to 2 s, and a quarter of a short deadline.
   WidgetManagers::RequestLimits limits = WidgetManagers::requestLimits();
-  limits.timeout =
-      std::max(std::chrono::milliseconds(1000), deadline - std::chrono::milliseconds(2000));
+  const auto margin = std::min(std::chrono::milliseconds(2000), deadline / 4);
+  limits.timeout = std::max(std::chrono::milliseconds(50), deadline - margin);
   WidgetManagers::setRequestLimits(limits);
 }
 
