@@ -85,6 +85,21 @@ const char* nonFiniteName(double value) {
   return value > 0 ? "Double.infinity" : "-Double.infinity";
 }
 
+// The shortest text that reads back to `value`. The shortest form of a large
+// whole number can be plain digits ("430922337203685490688"), which the
+// reader takes for an integer and refuses past 64 bits; those are written
+// with an exponent instead.
+std::string numberText(double value) {
+  char buffer[64];
+  char* end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
+  std::string_view text(buffer, static_cast<size_t>(end - buffer));
+  if (std::fabs(value) >= 9223372036854775808.0 &&  // 2^63
+      text.find_first_of(".e") == std::string_view::npos) {
+    end = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific).ptr;
+  }
+  return std::string(buffer, end);
+}
+
 template <class Record>
 Result<std::string> encode(const Record& record) {
   std::string out = "{";
@@ -102,9 +117,7 @@ Result<std::string> encode(const Record& record) {
             std::string("invalidValue(") + nonFiniteName(value) + ", codingPath: [\"" + field.name +
                 "\"], Unable to encode " + nonFiniteName(value) + " directly in JSON.)"));
       }
-      char buffer[64];
-      auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
-      out.append(buffer, end);
+      out += numberText(value);
     } else if constexpr (kHasText<Record>) {
       appendJSONString(out, record.*std::get<std::string Record::*>(field.member));
     }

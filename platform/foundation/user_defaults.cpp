@@ -15,6 +15,8 @@
 #include <ctime>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 #include <thread>
 
 #include "platform/foundation/bundle.h"
@@ -89,15 +91,63 @@ std::optional<std::string> readFile(const std::filesystem::path& path, int* err)
   return bytes;
 }
 
+// Every byte of `node`'s contents, as the XML writer (which, unlike the
+// binary one, writes each text whole) renders them.
+std::string xmlForm(plist_t node) {
+  char* xml = nullptr;
+  uint32_t length = 0;
+  plist_to_xml(node, &xml, &length);
+  if (!xml) return std::string();
+  std::string text(xml, length);
+  plist_to_xml_free(xml);
+  return text;
+}
+
+// libplist (2.2) aborts the process on an assertion when a key that holds a
+// NUL byte is read as text, and a binary file can encode one (UTF-16 U+0000);
+// its look-ups meanwhile match such a key by its first part only. A suite
+// with one is therefore unreadable as a whole. Only the XML form shows every
+// byte of a key, so that is where the NUL is looked for.
+bool keyIsPlainText(plist_t keyNode) {
+  const std::string xml = xmlForm(keyNode);
+  return !xml.empty() && xml.find('\0') == std::string::npos;
+}
+
+bool everyKeyIsPlainText(plist_t dict) {
+  plist_dict_iter it = nullptr;
+  plist_dict_new_iter(dict, &it);
+  bool plain = true;
+  while (it && plain) {
+    plist_t value = nullptr;
+    plist_dict_next_item(dict, it, nullptr, &value);  // no key text yet
+    if (!value) break;
+    plist_t key = plist_dict_item_get_key(value);
+    plain = key && plist_get_node_type(key) == PLIST_KEY && keyIsPlainText(key);
+  }
+  free(it);
+  return plain;
+}
+
 // The dictionary in `bytes`, or null when they are not a property-list
-// dictionary.
+// dictionary whose keys can all be read.
 PlistPtr parseDictionary(const std::string& bytes) {
   if (bytes.empty() || bytes.size() > UINT32_MAX) return nullptr;
   plist_t root = nullptr;
   plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &root);
   PlistPtr owned(root);
   if (!root || plist_get_node_type(root) != PLIST_DICT) return nullptr;
+  if (!everyKeyIsPlainText(root)) return nullptr;
   return owned;
+}
+
+// Keys are C strings in the file format's library: one with a NUL byte
+// would silently name a shorter key.
+bool keyIsUsable(std::string_view key) { return key.find('\0') == std::string_view::npos; }
+
+Status unusableKey(std::string_view key) {
+  return Status::error(Status::Code::kInvalidArgument,
+                       "preference key \"" + std::string(key.substr(0, key.find('\0'))) +
+                           "\\0...\" holds a NUL byte");
 }
 
 // The current dictionary for a reader: an empty one stands in for a missing
@@ -173,7 +223,38 @@ void logToStandardError(const std::string& message) {
   (void)ignored;
 }
 
-// Read-modify-write of one suite file under its lock.
+// Keeps a file the suite cannot go on with for a person to inspect; the
+// suite starts over.
+Status setAside(const std::filesystem::path& file, const char* why) {
+  std::filesystem::path aside = file;
+  aside += ".corrupt-" + timestamp();
+  if (::rename(file.c_str(), aside.c_str()) != 0) {
+    return Status::error(
+        Status::Code::kIOError,
+        errnoText(std::string("cannot move aside ") + why + " suite", file, errno));
+  }
+  logToStandardError(std::string(why) + " preference file moved aside to " + aside.string());
+  return Status();
+}
+
+// The binary form of `dict`, or none when it would not read back as the same
+// dictionary: libplist's binary writer cuts text at a NUL byte and writes
+// text that is not UTF-8 as bytes no reader accepts, though it reads both
+// from files without complaint.
+std::optional<std::string> encodeDictionary(plist_t dict) {
+  char* bin = nullptr;
+  uint32_t length = 0;
+  plist_to_bin(dict, &bin, &length);
+  if (!bin) return std::nullopt;
+  std::string bytes(bin, length);
+  plist_to_bin_free(bin);
+  PlistPtr back = parseDictionary(bytes);
+  if (!back || xmlForm(static_cast<plist_t>(back.get())) != xmlForm(dict)) return std::nullopt;
+  return bytes;
+}
+
+// Read-modify-write of one suite file under its lock. A file that cannot be
+// read, or whose dictionary cannot be written back, is set aside.
 Status modify(const std::filesystem::path& file, std::chrono::milliseconds lockTimeout,
               const std::function<void(plist_t dict)>& change) {
   std::error_code ec;
@@ -191,37 +272,39 @@ Status modify(const std::filesystem::path& file, std::chrono::milliseconds lockT
   if (auto bytes = readFile(file, &err)) {
     dict = parseDictionary(*bytes);
     if (!dict) {
-      // Keep the unreadable file for a person to inspect; the suite starts over.
-      std::filesystem::path aside = file;
-      aside += ".corrupt-" + timestamp();
-      if (::rename(file.c_str(), aside.c_str()) != 0) {
-        return Status::error(Status::Code::kIOError,
-                             errnoText("cannot move aside unreadable suite", file, errno));
-      }
-      logToStandardError("unreadable preference file moved aside to " + aside.string());
+      if (Status s = setAside(file, "unreadable"); !s.ok()) return s;
     }
   } else if (err != ENOENT) {
     return Status::error(Status::Code::kIOError, errnoText("cannot read", file, err));
   }
+  const bool fromFile = dict != nullptr;
   if (!dict) dict.reset(plist_new_dict());
-
   change(static_cast<plist_t>(dict.get()));
-
-  char* bin = nullptr;
-  uint32_t length = 0;
-  plist_to_bin(static_cast<plist_t>(dict.get()), &bin, &length);
-  if (!bin) return Status::error(Status::Code::kIOError, "cannot encode " + file.string());
-  std::unique_ptr<char, void (*)(char*)> binOwner(bin, plist_to_bin_free);
+  std::optional<std::string> encoded = encodeDictionary(static_cast<plist_t>(dict.get()));
+  bool setAsideFirst = false;  // the file's own contents cannot be written back
+  if (!encoded) {
+    // Either the change or what the file held cannot be written back.
+    PlistPtr fresh(plist_new_dict());
+    change(static_cast<plist_t>(fresh.get()));
+    encoded = encodeDictionary(static_cast<plist_t>(fresh.get()));
+    if (!encoded) {
+      return Status::error(
+          Status::Code::kInvalidArgument,
+          "cannot store the value in " + file.string() + ": keys and strings must be UTF-8 text");
+    }
+    setAsideFirst = fromFile;
+  }
 
   std::string tmpl = (dir / ("." + file.filename().string() + ".XXXXXX")).string();
   Fd tmp(::mkostemp(tmpl.data(), O_CLOEXEC));  // created exclusively, mode 0600
   if (tmp.get() < 0) {
     return Status::error(Status::Code::kIOError, errnoText("cannot create a file in", dir, errno));
   }
-  Status written = writeAll(tmp.get(), bin, length, tmpl);
+  Status written = writeAll(tmp.get(), encoded->data(), encoded->size(), tmpl);
   if (written.ok() && ::fsync(tmp.get()) != 0) {
     written = Status::error(Status::Code::kIOError, errnoText("cannot sync", tmpl, errno));
   }
+  if (written.ok() && setAsideFirst) written = setAside(file, "unwritable");
   if (written.ok() && ::rename(tmpl.c_str(), file.c_str()) != 0) {
     written = Status::error(Status::Code::kIOError, errnoText("cannot replace", file, errno));
   }
@@ -252,6 +335,7 @@ UserDefaults UserDefaults::standardFor(std::string_view bundleIdentifier) {
 }
 
 std::optional<UserDefaults::Data> UserDefaults::data(std::string_view key) const {
+  if (!keyIsUsable(key)) return std::nullopt;
   PlistPtr dict = loadForRead(file_);
   if (!dict) return std::nullopt;
   plist_t item = plist_dict_get_item(static_cast<plist_t>(dict.get()), std::string(key).c_str());
@@ -264,16 +348,17 @@ std::optional<UserDefaults::Data> UserDefaults::data(std::string_view key) const
 }
 
 std::optional<std::string> UserDefaults::string(std::string_view key) const {
+  if (!keyIsUsable(key)) return std::nullopt;
   PlistPtr dict = loadForRead(file_);
   if (!dict) return std::nullopt;
   plist_t item = plist_dict_get_item(static_cast<plist_t>(dict.get()), std::string(key).c_str());
   if (!item || plist_get_node_type(item) != PLIST_STRING) return std::nullopt;
-  char* value = nullptr;
-  plist_get_string_val(item, &value);
+  // By pointer and length: libplist aborts when asked for a string holding a
+  // NUL byte (UTF-16 U+0000 in a binary file) as a C string.
+  uint64_t length = 0;
+  const char* value = plist_get_string_ptr(item, &length);
   if (!value) return std::string();
-  std::string result(value);
-  free(value);
-  return result;
+  return std::string(value, length);
 }
 
 std::vector<std::string> UserDefaults::keys() const {
@@ -296,6 +381,7 @@ std::vector<std::string> UserDefaults::keys() const {
 }
 
 Status UserDefaults::set(std::string_view key, const Data& value) const {
+  if (!keyIsUsable(key)) return unusableKey(key);
   std::string k(key);
   Status s = modify(file_, lockTimeout_, [&](plist_t dict) {
     plist_dict_set_item(dict, k.c_str(),
@@ -306,6 +392,13 @@ Status UserDefaults::set(std::string_view key, const Data& value) const {
 }
 
 Status UserDefaults::set(std::string_view key, std::string_view value) const {
+  if (!keyIsUsable(key)) return unusableKey(key);
+  // Strings are stored as C strings: refuse rather than store a shorter one.
+  if (value.find('\0') != std::string_view::npos) {
+    return Status::error(Status::Code::kInvalidArgument,
+                         "the string for preference key \"" + std::string(key) +
+                             "\" holds a NUL byte; store it as data");
+  }
   std::string k(key);
   std::string v(value);
   Status s = modify(file_, lockTimeout_, [&](plist_t dict) {
@@ -316,6 +409,7 @@ Status UserDefaults::set(std::string_view key, std::string_view value) const {
 }
 
 Status UserDefaults::removeObject(std::string_view key) const {
+  if (!keyIsUsable(key)) return unusableKey(key);
   std::string k(key);
   Status s = modify(file_, lockTimeout_, [&](plist_t dict) {
     if (plist_dict_get_item(dict, k.c_str())) plist_dict_remove_item(dict, k.c_str());

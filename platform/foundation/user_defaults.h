@@ -8,7 +8,10 @@
 // fsyncs and renames it over the old one. So writers in several processes
 // never lose each other's keys and a reader sees a whole value or none.
 // A file that cannot be parsed reads as an empty suite and is moved aside to
-// "<file>.corrupt-<timestamp>" by the next write, so nothing is lost.
+// "<file>.corrupt-<timestamp>" by the next write, so nothing is lost; so does
+// a dictionary with a key that holds a NUL byte, which no key here can name,
+// and one the next write could not store again as it is (text that is not
+// UTF-8 or that holds a NUL byte).
 // Safe to use from any thread and any process.
 #pragma once
 
@@ -49,6 +52,10 @@ class UserDefaults {
   std::optional<std::string> string(std::string_view key) const;
   // Every key present, sorted.
   std::vector<std::string> keys() const;
+
+  // A key, or a string value, holding a NUL byte is kInvalidArgument: the
+  // file format's library would silently cut it short. So is one that is not
+  // UTF-8, which it would write unreadably.
 
   Status set(std::string_view key, const Data& value) const;
   Status set(std::string_view key, std::string_view value) const;

@@ -7,7 +7,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/foundation/container.h"
 #include "tests/support/test_support.h"
@@ -95,6 +97,115 @@ TEST(UserDefaultsTest, TopLevelThatIsNotADictionaryCountsAsCorrupt) {
       suite.file(),
       "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><string>x</string></array></plist>");
   EXPECT_EQ(suite.string("k"), std::nullopt);
+}
+
+// A binary property list of one dictionary {key: value}; both are encoded
+// objects (marker byte, then contents), so a test can write what this
+// platform's own writer never would.
+std::string onePairBinaryPlist(const std::string& key, const std::string& value) {
+  std::string out = "bplist00";
+  std::vector<size_t> offsets;
+  for (const std::string& object : {std::string("\xD1\x01\x02"), key, value}) {
+    offsets.push_back(out.size());
+    out += object;
+  }
+  const size_t table = out.size();
+  for (size_t offset : offsets) out += static_cast<char>(offset);
+  out += std::string(6, '\0') + "\x01\x01";  // one-byte offsets and references
+  for (uint64_t field : {uint64_t{3}, uint64_t{0}, uint64_t{table}}) {
+    for (int shift = 56; shift >= 0; shift -= 8) out += static_cast<char>(field >> shift);
+  }
+  return out;
+}
+const std::string kAsciiK("\x51k", 2);
+const std::string kUtf16WithNul("\x63\x00\x61\x00\x00\x00\x62", 7);  // UTF-16 "a", U+0000, "b"
+
+// The number of files set aside beside `file`, each checked to hold `bytes`.
+int setAsideCopies(const std::filesystem::path& file, const std::string& bytes) {
+  int count = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(file.parent_path())) {
+    if (entry.path().filename().string().rfind(file.filename().string() + ".corrupt-", 0) == 0) {
+      ++count;
+      EXPECT_EQ(readFileBytes(entry.path()), bytes);
+    }
+  }
+  return count;
+}
+
+TEST(UserDefaultsTest, StringHoldingANulByteReadsWholeAndIsSetAsideByTheNextWrite) {
+  TempDir dir;
+  UserDefaults suite(dir.path() / "s.plist");
+  const std::string file = onePairBinaryPlist(kAsciiK, kUtf16WithNul);
+  writeFileBytes(suite.file(), file);
+  EXPECT_EQ(suite.string("k"), std::string("a\0b", 3));
+  EXPECT_EQ(suite.keys(), std::vector<std::string>{"k"});
+
+  // The binary writer would store "a": the file goes aside whole instead.
+  ASSERT_OK(suite.set("other", "v"));
+  EXPECT_EQ(suite.keys(), std::vector<std::string>{"other"});
+  EXPECT_EQ(setAsideCopies(suite.file(), file), 1);
+}
+
+TEST(UserDefaultsTest, KeyHoldingANulByteMakesTheFileUnreadableNotFatal) {
+  TempDir dir;
+  UserDefaults suite(dir.path() / "s.plist");
+  const std::string file = onePairBinaryPlist(kUtf16WithNul, std::string("\x51x", 2));
+  writeFileBytes(suite.file(), file);
+  EXPECT_TRUE(suite.keys().empty());
+  // The library would match the key by its part before the NUL.
+  EXPECT_EQ(suite.string("a"), std::nullopt);
+
+  ASSERT_OK(suite.set("k", "v"));
+  EXPECT_EQ(suite.keys(), std::vector<std::string>{"k"});
+  EXPECT_EQ(setAsideCopies(suite.file(), file), 1);
+}
+
+TEST(UserDefaultsTest, FileWithTextThatIsNotUtf8IsSetAsideByTheNextWrite) {
+  TempDir dir;
+  UserDefaults suite(dir.path() / "s.plist");
+  // An "ASCII" key with bytes past 0x7F: read without complaint, but written
+  // back as a file nothing can read, which once lost the whole suite.
+  const std::string file =
+      onePairBinaryPlist(std::string("\x54\x85\x96nt", 5), std::string("\x51x", 2));
+  writeFileBytes(suite.file(), file);
+  EXPECT_EQ(suite.string("\x85\x96nt"), "x");
+
+  ASSERT_OK(suite.set("k", "v"));
+  EXPECT_EQ(suite.string("k"), "v");
+  EXPECT_EQ(suite.keys(), std::vector<std::string>{"k"});
+  EXPECT_EQ(setAsideCopies(suite.file(), file), 1);
+}
+
+TEST(UserDefaultsTest, TextThatIsNotUtf8IsRefusedAndTheSuiteKept) {
+  TempDir dir;
+  UserDefaults suite(dir.path() / "s.plist");
+  ASSERT_OK(suite.set("a", "kept"));
+  const std::string before = readFileBytes(suite.file());
+  for (const platform::foundation::Status& status :
+       {suite.set("k", "\xFF"), suite.set("\xC3", "v"), suite.set("\xC3", bytes("v"))}) {
+    EXPECT_EQ(status.code(), Status::Code::kInvalidArgument) << status.localizedDescription();
+    EXPECT_NE(status.localizedDescription().find("UTF-8"), std::string::npos);
+  }
+  EXPECT_EQ(readFileBytes(suite.file()), before);
+  EXPECT_EQ(suite.string("a"), "kept");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);  // and .lock
+}
+
+TEST(UserDefaultsTest, NulBytesInKeysAndStringsAreRefusedNotCutShort) {
+  TempDir dir;
+  UserDefaults suite(dir.path() / "s.plist");
+  ASSERT_OK(suite.set("a", "kept"));
+  const std::string nulKey("a\0b", 3);
+  for (const platform::foundation::Status& status :
+       {suite.set(nulKey, "x"), suite.set(nulKey, bytes("x")), suite.removeObject(nulKey),
+        suite.set("a", std::string_view("x\0y", 3))}) {
+    EXPECT_EQ(status.code(), Status::Code::kInvalidArgument) << status.localizedDescription();
+    EXPECT_NE(status.localizedDescription().find("NUL"), std::string::npos);
+  }
+  EXPECT_EQ(suite.string("a"), "kept");
+  EXPECT_EQ(suite.string(nulKey), std::nullopt);
+  EXPECT_EQ(suite.data(nulKey), std::nullopt);
+  EXPECT_EQ(suite.keys(), std::vector<std::string>{"a"});
 }
 
 TEST(UserDefaultsTest, UnwritableFolderFailsWithoutLosingTheFile) {

@@ -106,8 +106,25 @@ Result<std::string> readPayloadBytes(const std::string& source, std::istream& in
 
 Result<nlohmann::json> parsePayload(const std::string& bytes, const std::string& source) {
   const std::string name = source == "-" ? "from standard input" : source;
+  // Copying, converting and writing a JSON value recurse once per level, so
+  // a megabyte of "[" would overflow the stack long after parsing (which does
+  // not recurse) succeeded. Deeper values are dropped as they are read.
+  bool tooDeep = false;
+  const nlohmann::json::parser_callback_t limitDepth =
+      [&tooDeep](int depth, nlohmann::json::parse_event_t event, nlohmann::json&) {
+        const bool opens = event == nlohmann::json::parse_event_t::object_start ||
+                           event == nlohmann::json::parse_event_t::array_start;
+        if (opens && depth >= kMaxPayloadNesting) tooDeep = true;
+        return !tooDeep;
+      };
   try {
-    return Result<nlohmann::json>::success(nlohmann::json::parse(bytes));
+    nlohmann::json payload = nlohmann::json::parse(bytes, limitDepth);
+    if (tooDeep) {
+      return Result<nlohmann::json>::failure(
+          Status::error(Status::Code::kParse, "payload " + name + " is nested deeper than " +
+                                                  std::to_string(kMaxPayloadNesting) + " levels"));
+    }
+    return Result<nlohmann::json>::success(std::move(payload));
   } catch (const nlohmann::json::parse_error& error) {
     // The library's message names the byte where reading stopped.
     std::string detail = error.what();
@@ -115,6 +132,14 @@ Result<nlohmann::json> parsePayload(const std::string& bytes, const std::string&
       detail = detail.substr(colon);
     return Result<nlohmann::json>::failure(
         Status::error(Status::Code::kParse, "payload " + name + " is not JSON: " + detail));
+  } catch (const nlohmann::json::exception& error) {
+    // Well-formed yet unreadable, such as a number past the range of a double
+    // ("number overflow parsing '1e400'"); the library's tag is dropped.
+    std::string detail = error.what();
+    if (auto tagEnd = detail.find("] "); tagEnd != std::string::npos)
+      detail = detail.substr(tagEnd + 2);
+    return Result<nlohmann::json>::failure(
+        Status::error(Status::Code::kParse, "payload " + name + " is unusable JSON: " + detail));
   }
 }
 

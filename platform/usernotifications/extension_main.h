@@ -9,8 +9,8 @@
 // Writes one line of JSON,
 //   {"deliveredBy":"helper"|"expiry"|null,"content":{…}|null}
 // (content as toJSON of the first delivered content). Exit status: 0
-// delivered, 1 nothing delivered, 2 usage error, unreadable payload or
-// unwritable output (a message on standard error).
+// delivered, 1 nothing delivered, 2 usage error, unreadable, unusable or too
+// deeply nested payload, or unwritable output (a message on standard error).
 // Call from the process's main thread, once.
 #pragma once
 
@@ -30,6 +30,10 @@ struct NSExtensionInfo {
 // How long the entry waits after calling the expiry entry point for a
 // delivery it may still make from another thread.
 inline constexpr std::chrono::milliseconds kExpiryGracePeriod{1000};
+
+// The most objects and arrays a payload may nest: a push payload is a few
+// kilobytes of shallow JSON, and one nested deeper is refused as unusable.
+inline constexpr int kMaxPayloadNesting = 64;
 
 // Never returns: ends the process with the exit status once the result is
 // written, abandoning work still in flight.

@@ -187,12 +187,47 @@ TEST_F(ExtensionMainTest, PayloadThatIsNotJson) {
       << err_.str();
 }
 
+TEST_F(ExtensionMainTest, PayloadWithANumberPastTheRangeOfADouble) {
+  // Well-formed JSON the parser reports with an exception of another kind,
+  // which once ended the process.
+  for (const char* number : {"1e400", "-1e+9999"}) {
+    stdin_ = std::string(R"({"aps":{"badge":)") + number + "}}";
+    EXPECT_EQ(run({}), 2) << number;
+    EXPECT_EQ(out_.str(), "");
+    EXPECT_EQ(err_.str(),
+              "QuorvelNotificationsExtension: payload from standard input is unusable JSON: "
+              "number overflow parsing '" +
+                  std::string(number) + "'\n");
+  }
+}
+
 TEST_F(ExtensionMainTest, PayloadWithWrongTypes) {
   stdin_ = R"({"aps":{"badge":"many"}})";
   EXPECT_EQ(run({}), 2);
   EXPECT_EQ(err_.str(),
             "QuorvelNotificationsExtension: unusable payload: aps.badge must be a whole number, "
             "not string\n");
+}
+
+TEST_F(ExtensionMainTest, DeeplyNestedPayload) {
+  auto nested = [](size_t levels) {
+    // The payload object itself is the first level.
+    return R"({"aps":{"alert":"deep"},"k":)" + std::string(levels - 1, '[') +
+           std::string(levels - 1, ']') + "}";
+  };
+  stdin_ = nested(kMaxPayloadNesting);
+  EXPECT_EQ(run({}), 0) << err_.str();
+  EXPECT_EQ(result()["content"]["body"], "deep");
+  // Just past the limit, and a megabyte of brackets that once overflowed the
+  // stack while the payload was copied.
+  for (size_t levels : {size_t{kMaxPayloadNesting} + 1, size_t{500000}}) {
+    stdin_ = nested(levels);
+    EXPECT_EQ(run({}), 2) << levels;
+    EXPECT_EQ(out_.str(), "");
+    EXPECT_EQ(err_.str(),
+              "QuorvelNotificationsExtension: payload from standard input is nested deeper than "
+              "64 levels\n");
+  }
 }
 
 TEST_F(ExtensionMainTest, UnreadablePayloadFiles) {

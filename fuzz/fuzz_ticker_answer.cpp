@@ -1,0 +1,82 @@
+// Fuzz target: the bytes are an exchange's ticker answer. Whatever they are,
+// reading the tickers, reading the error message and valuing the holdings
+// must neither crash nor trip a sanitizer, and the two ways of valuing (from
+// the ticker list, and straight from the parsed answer) must give the same
+// lines; a difference traps so that libFuzzer keeps the input.
+#include <simdjson.h>
+
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/objectstore/realm.h"
+#include "store/portfolio.h"
+#include "store/records.h"
+#include "widgets/exchange.h"
+#include "widgets/widget_managers.h"
+
+namespace {
+
+using quorvel::Portfolio;
+using quorvel::PortfolioPair;
+
+PortfolioPair holding(const char* symbol, std::optional<double> amount, const char* lastPrice,
+                      const char* priceChange) {
+  PortfolioPair pair;
+  pair.symbol = symbol;
+  pair.amount.value = amount;
+  if (lastPrice) pair.lastPrice = lastPrice;
+  if (priceChange) pair.priceChange = priceChange;
+  return pair;
+}
+
+// Upper and lower case, the stablecoin row the answer adds, a precomposed and
+// a decomposed accent, and one holding that has no amount and is never valued.
+const platform::objectstore::Results<PortfolioPair>& holdings() {
+  static const auto* results = new platform::objectstore::Results<PortfolioPair>(
+      std::make_shared<std::vector<PortfolioPair>>(std::vector<PortfolioPair>{
+          holding("BTCUSDT", 0.5, "43000.5", "-120.25"),
+          holding("ethusdt", 2, "2300", "15.5"),
+          holding("USDTUSDT", 1000, nullptr, nullptr),
+          holding("\xC3\x89THUSDT", 3, "nan", "1e400"),
+          holding("E\xCC\x81THUSDT", 1e-8, " 1", "0x10"),
+          holding("bnbusdt", std::nullopt, "300", "1"),
+      }));
+  return *results;
+}
+
+// NaN equals NaN here: a price text of "nan" must read the same both ways.
+bool sameNumber(double a, double b) { return a == b || (std::isnan(a) && std::isnan(b)); }
+
+bool sameLines(const std::vector<Portfolio>& a, const std::vector<Portfolio>& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (a[i].symbol != b[i].symbol || !sameNumber(a[i].amount, b[i].amount) ||
+        !sameNumber(a[i].price, b[i].price) || !sameNumber(a[i].priceChange, b[i].priceChange)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static simdjson::dom::parser* parser = new simdjson::dom::parser();
+  simdjson::padded_string padded(reinterpret_cast<const char*>(data), size);
+  simdjson::dom::element root;
+  if (parser->parse(padded).get(root) != simdjson::SUCCESS) return 0;
+
+  std::optional<std::vector<quorvel::Pair>> tickers = quorvel::tickersFromAnswer(root);
+  const auto error = quorvel::exchangeError(400, &root);
+  if (error.ok()) __builtin_trap();  // an error status is never success
+
+  const std::vector<Portfolio> fromList = quorvel::valueHoldings(holdings(), tickers);
+  const std::vector<Portfolio> fromAnswer = quorvel::valueHoldings(holdings(), root);
+  if (!sameLines(fromList, fromAnswer)) __builtin_trap();
+  return 0;
+}
