@@ -19,6 +19,7 @@
 
 #include "platform/foundation/bundle.h"
 #include "platform/foundation/dispatch/dispatch_queue.h"
+#include "platform/foundation/output_file.h"
 #include "platform/foundation/status.h"
 #include "platform/usernotifications/notification_request.h"
 #include "platform/usernotifications/service_extension.h"
@@ -143,70 +144,6 @@ Result<nlohmann::json> parsePayload(const std::string& bytes, const std::string&
   }
 }
 
-Status writeError(const std::string& path) {
-  return Status::error(Status::Code::kIOError,
-                       "cannot write " + path + ": " + std::strerror(errno));
-}
-
-// Writes all of `text` to `fd`, then closes it.
-Status writeAndClose(int fd, const std::string& text, const std::string& path) {
-  Status status;
-  size_t written = 0;
-  while (written < text.size()) {
-    ssize_t n = ::write(fd, text.data() + written, text.size() - written);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      status = writeError(path);
-      break;
-    }
-    written += static_cast<size_t>(n);
-  }
-  if (::close(fd) != 0 && status.ok()) status = writeError(path);
-  return status;
-}
-
-// Writes the result to `path`. A regular file (or a new one) is replaced as
-// a whole, so a reader sees the old file or the new one; through a symbolic
-// link the file it points to is replaced and the link stays. Anything else
-// (a terminal, a pipe, /dev/null) is written to as it is, never replaced.
-Status writeOutput(const std::string& path, const std::string& text) {
-  std::error_code ec;
-  const std::filesystem::file_status target = std::filesystem::status(path, ec);
-  if (std::filesystem::exists(target) && !std::filesystem::is_regular_file(target)) {
-    if (std::filesystem::is_directory(target)) {
-      return Status::error(Status::Code::kInvalidArgument,
-                           "cannot write " + path + ": it is a directory");
-    }
-    int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
-    if (fd < 0) return writeError(path);
-    return writeAndClose(fd, text, path);
-  }
-
-  std::filesystem::path destination = std::filesystem::weakly_canonical(path, ec);
-  if (ec) destination = path;
-  // A fresh name beside the destination, created exclusively so that no
-  // existing file or link is ever written through.
-  std::filesystem::path temporary;
-  int fd = -1;
-  for (int attempt = 0; fd < 0 && attempt < 8; ++attempt) {
-    temporary = destination;
-    temporary += ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
-    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (fd < 0 && errno != EEXIST) return writeError(path);
-  }
-  if (fd < 0) return writeError(path);
-  if (Status status = writeAndClose(fd, text, path); !status.ok()) {
-    ::unlink(temporary.c_str());
-    return status;
-  }
-  if (::rename(temporary.c_str(), destination.c_str()) != 0) {
-    Status status = writeError(path);
-    ::unlink(temporary.c_str());
-    return status;
-  }
-  return Status::okStatus();
-}
-
 std::string programName(const std::vector<std::string>& args) {
   if (args.empty() || args[0].empty()) return "extension";
   return std::filesystem::path(args[0]).filename().string();
@@ -310,7 +247,8 @@ int runServiceExtension(const std::vector<std::string>& args, const NSExtensionI
       err << program << ": cannot write the result to standard output\n";
       return 2;
     }
-  } else if (Status written = writeOutput(outputTarget, line); !written.ok()) {
+  } else if (Status written = platform::foundation::writeOutputFile(outputTarget, line);
+             !written.ok()) {
     err << program << ": " << written.localizedDescription() << "\n";
     return 2;
   }

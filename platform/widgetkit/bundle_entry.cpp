@@ -14,6 +14,7 @@
 
 #include "platform/foundation/bundle.h"
 #include "platform/foundation/dispatch/dispatch_queue.h"
+#include "platform/foundation/output_file.h"
 #include "platform/ui/renderer_module.h"
 #include "platform/ui/view_dump.h"
 #include "platform/widgetkit/date_format.h"
@@ -83,30 +84,7 @@ nlohmann::ordered_json entryJSON(const HostEntry& entry) {
 
 // Writes `text` to `path` whole or not at all (temporary file, then rename).
 bool writeWhole(const std::string& path, const std::string& text) {
-  namespace fs = std::filesystem;
-  fs::path target(path);
-  fs::path temporary = target;
-  temporary += ".tmp-" + std::to_string(::getpid());
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out << text;
-    out.flush();
-    if (!out) {
-      out.close();
-      std::error_code ignored;
-      fs::remove(temporary, ignored);
-      return false;
-    }
-  }
-  std::error_code error;
-  fs::rename(temporary, target, error);
-  if (error) {
-    std::error_code ignored;
-    fs::remove(temporary, ignored);
-    return false;
-  }
-  return true;
+  return platform::foundation::writeOutputFile(path, text).ok();
 }
 
 int runRequest(const WidgetBundle& bundle, const std::vector<WidgetConfiguration>& widgets,
