@@ -206,13 +206,7 @@ std::vector<Portfolio> valueHoldings(const Results<PortfolioPair>& holdings,
   if (answer.get_array().get(array) != simdjson::SUCCESS) {
     return valueHoldings(holdings, tickersFromAnswer(answer));
   }
-  if (holdings.count() == 0) {
-    // Still refused as a whole when an element is not a ticker, as above.
-    for (simdjson::dom::element element : array) {
-      if (!element.is_object()) return valueHoldings(holdings, std::nullopt);
-    }
-    return {};
-  }
+  if (holdings.count() == 0) return {};  // whatever the list holds
 
   // One slot per distinct holding key; a slot takes the prices of the first
   // ticker whose key matches. Holdings are few and tickers many, so the

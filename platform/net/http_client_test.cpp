@@ -316,41 +316,23 @@ TEST(HttpClientFileTest, ReadsAFileAsStatus200) {
   EXPECT_EQ(response.body, "[1,2,3]");
 }
 
-TEST(HttpClientFileTest, AMissingFileFails) {
+TEST(HttpClientFileTest, MissingFolderOversizedOrRefusedFilesFail) {
   quorvel::testing::TempDir dir;
+  quorvel::testing::writeFileBytes(dir.path() / "big", std::string(5000, 'z'));
+  RequestOptions capped;
+  capped.maxBodyBytes = 1000;
+  RequestOptions httpOnly;
+  httpOnly.httpOnly = true;
 
-  const DataResponse response = fetch(fileURL(dir.path() / "absent.json"));
-
-  EXPECT_EQ(response.status,
-            Status::error(Status::Code::kNotFound,
-                          "The file couldn’t be opened because it doesn’t exist."));
-  EXPECT_EQ(response.statusCode, 0);
-}
-
-TEST(HttpClientFileTest, AFolderIsNoFile) {
-  quorvel::testing::TempDir dir;
-
+  const DataResponse missing = fetch(fileURL(dir.path() / "absent.json"));
+  EXPECT_EQ(missing.status, Status::error(Status::Code::kNotFound,
+                                          "The file couldn’t be opened because it doesn’t exist."));
+  EXPECT_EQ(missing.statusCode, 0);
   EXPECT_EQ(
       fetch(fileURL(dir.path())).status,
       Status::error(Status::Code::kIOError, "The file couldn’t be opened because it is a folder."));
-}
-
-TEST(HttpClientFileTest, AFileOverTheCapIsTooLarge) {
-  quorvel::testing::TempDir dir;
-  quorvel::testing::writeFileBytes(dir.path() / "big", std::string(5000, 'z'));
-  RequestOptions options;
-  options.maxBodyBytes = 1000;
-
-  EXPECT_EQ(fetch(fileURL(dir.path() / "big"), options).status.code(), Status::Code::kTooLarge);
-}
-
-TEST(HttpClientFileTest, HttpOnlyRefusesFiles) {
-  quorvel::testing::TempDir dir;
-  quorvel::testing::writeFileBytes(dir.path() / "body", "{}");
-  RequestOptions options;
-  options.httpOnly = true;
-
-  EXPECT_EQ(fetch(fileURL(dir.path() / "body"), options).status,
+  EXPECT_EQ(fetch(fileURL(dir.path() / "big"), capped).status.code(), Status::Code::kTooLarge);
+  EXPECT_EQ(fetch(fileURL(dir.path() / "big"), httpOnly).status,
             Status::error(Status::Code::kUnsupported, "unsupported URL"));
 }
 
