@@ -112,10 +112,9 @@ Result<std::string> encode(const Record& record) {
     if (auto* number = std::get_if<double Record::*>(&field.member)) {
       double value = record.*(*number);
       if (!std::isfinite(value)) {
-        return Result<std::string>::failure(Status::error(
-            Status::Code::kInvalidArgument,
-            std::string("invalidValue(") + nonFiniteName(value) + ", codingPath: [\"" + field.name +
-                "\"], Unable to encode " + nonFiniteName(value) + " directly in JSON.)"));
+        return Status::InvalidArgument(std::string("invalidValue(") + nonFiniteName(value) +
+                                       ", codingPath: [\"" + field.name + "\"], Unable to encode " +
+                                       nonFiniteName(value) + " directly in JSON.)");
       }
       out += numberText(value);
     } else if constexpr (kHasText<Record>) {
@@ -123,7 +122,7 @@ Result<std::string> encode(const Record& record) {
     }
   }
   out += '}';
-  return Result<std::string>::success(std::move(out));
+  return std::move(out);
 }
 
 const char* jsonTypeName(simdjson::dom::element_type type) {
@@ -145,9 +144,9 @@ const char* jsonTypeName(simdjson::dom::element_type type) {
 
 Status typeMismatch(const char* field, const char* expected, simdjson::dom::element_type found) {
   std::string path = field ? std::string("codingPath: [\"") + field + "\"], " : "codingPath: [], ";
-  return Status::error(Status::Code::kParse, std::string("typeMismatch(") + expected + ", " + path +
-                                                 "Expected to decode " + expected + " but found " +
-                                                 jsonTypeName(found) + " instead.)");
+  return Status::Parse(std::string("typeMismatch(") + expected + ", " + path +
+                       "Expected to decode " + expected + " but found " + jsonTypeName(found) +
+                       " instead.)");
 }
 
 template <class Record>
@@ -156,14 +155,13 @@ Result<Record> decode(std::string_view json) {
   simdjson::padded_string padded(json);
   simdjson::dom::element root;
   if (auto error = parser.parse(padded).get(root); error != simdjson::SUCCESS) {
-    return Result<Record>::failure(Status::error(
-        Status::Code::kParse,
+    return Status::Parse(
         std::string("dataCorrupted(codingPath: [], The given data was not valid JSON. (") +
-            simdjson::error_message(error) + "))"));
+        simdjson::error_message(error) + "))");
   }
   simdjson::dom::object object;
   if (root.get_object().get(object) != simdjson::SUCCESS) {
-    return Result<Record>::failure(typeMismatch(nullptr, "Dictionary<String, Any>", root.type()));
+    return typeMismatch(nullptr, "Dictionary<String, Any>", root.type());
   }
   Record record{};
   for (const auto& field : fields(&record)) {
@@ -173,18 +171,18 @@ Result<Record> decode(std::string_view json) {
     if (auto* number = std::get_if<double Record::*>(&field.member)) {
       double d = 0;
       if (value.get_double().get(d) != simdjson::SUCCESS) {
-        return Result<Record>::failure(typeMismatch(field.name, "Double", value.type()));
+        return typeMismatch(field.name, "Double", value.type());
       }
       record.*(*number) = d;
     } else if constexpr (kHasText<Record>) {
       std::string_view text;
       if (value.get_string().get(text) != simdjson::SUCCESS) {
-        return Result<Record>::failure(typeMismatch(field.name, "String", value.type()));
+        return typeMismatch(field.name, "String", value.type());
       }
       record.*std::get<std::string Record::*>(field.member) = std::string(text);
     }
   }
-  return Result<Record>::success(std::move(record));
+  return std::move(record);
 }
 
 }  // namespace

@@ -60,8 +60,7 @@ Status ConfigurationIntentResponse::setValueForKey(std::string_view key,
     code = configurationIntentResponseCodeFromRawValue(value.get<std::intptr_t>());
   }
   if (!code) {
-    return Status::error(Status::Code::kInvalidArgument,
-                         "code must be a whole number from 0 to 6, not " + value.dump());
+    return Status::InvalidArgument("code must be a whole number from 0 to 6, not " + value.dump());
   }
   code_ = *code;
   return Status::okStatus();

@@ -56,7 +56,7 @@ Status exchangeError(long statusCode, const simdjson::dom::element* root) {
   } else {
     description += ".";
   }
-  return Status::error(Status::Code::kHttpStatus, std::move(description));
+  return Status::HttpStatus(std::move(description));
 }
 
 double priceNumber(const std::optional<std::string_view>& text) {

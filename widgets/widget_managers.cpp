@@ -83,15 +83,14 @@ void requestStatistics(std::optional<std::string> symbol, AnswerCompletion compl
         if (response.statusCode >= 400) {
           const simdjson::dom::element root =
               response.json ? response.json->root() : simdjson::dom::element();
-          completion(
-              Answer::failure(exchangeError(response.statusCode, response.json ? &root : nullptr)));
+          completion(Answer(exchangeError(response.statusCode, response.json ? &root : nullptr)));
           return;
         }
         if (!response.status.ok()) {
-          completion(Answer::failure(response.status));
+          completion(Answer(response.status));
           return;
         }
-        completion(Answer::success(std::move(response.json)));
+        completion(Answer(std::move(response.json)));
       });
 }
 
@@ -111,9 +110,8 @@ void WidgetManagers::fetchPriceChangeStatistics(std::optional<std::string> symbo
 
 void WidgetManagers::refreshPortfolio(RefreshCompletion completion) const {
   auto fail = [&completion](Status error) {
-    DispatchQueue::main().async([completion = std::move(completion), error = std::move(error)] {
-      completion(Result<std::vector<Portfolio>>::failure(error));
-    });
+    DispatchQueue::main().async(
+        [completion = std::move(completion), error = std::move(error)] { completion(error); });
   };
   // Opened on the calling thread; the records are plain copies, so the
   // handle can go as soon as they are read.
@@ -128,9 +126,9 @@ void WidgetManagers::refreshPortfolio(RefreshCompletion completion) const {
   requestStatistics(std::nullopt, [completion = std::move(completion),
                                    holdings = std::move(*holdings.value)](auto answer) mutable {
     Result<std::vector<Portfolio>> outcome =
-        answer.ok() ? Result<std::vector<Portfolio>>::success(
-                          valueHoldings(holdings, (*answer.value)->root()))
-                    : Result<std::vector<Portfolio>>::failure(answer.status);
+        answer.ok()
+            ? Result<std::vector<Portfolio>>(valueHoldings(holdings, (*answer.value)->root()))
+            : Result<std::vector<Portfolio>>(answer.status);
     DispatchQueue::main().async(
         [completion = std::move(completion), outcome = std::move(outcome)]() mutable {
           completion(std::move(outcome));

@@ -31,9 +31,7 @@ class RefreshTest : public ExchangeFixture {
     });
     EXPECT_TRUE(runMainUntil([&] { return outcome.has_value(); }));
     EXPECT_TRUE(onMain);
-    return outcome ? *outcome
-                   : Result<std::vector<Portfolio>>::failure(
-                         Status::error(Status::Code::kTimedOut, "none"));
+    return outcome ? *outcome : Status::TimedOut("none");
   }
 };
 

@@ -12,8 +12,7 @@ namespace platform::foundation {
 namespace {
 
 Status writeError(const std::string& path) {
-  return Status::error(Status::Code::kIOError,
-                       "cannot write " + path + ": " + std::strerror(errno));
+  return Status::IOError("cannot write " + path + ": " + std::strerror(errno));
 }
 
 // Writes all of `bytes` to `fd`, then closes it.
@@ -40,8 +39,7 @@ Status writeOutputFile(const std::string& path, std::string_view bytes) {
   const std::filesystem::file_status target = std::filesystem::status(path, ec);
   if (std::filesystem::exists(target) && !std::filesystem::is_regular_file(target)) {
     if (std::filesystem::is_directory(target)) {
-      return Status::error(Status::Code::kInvalidArgument,
-                           "cannot write " + path + ": it is a directory");
+      return Status::InvalidArgument("cannot write " + path + ": it is a directory");
     }
     int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
     if (fd < 0) return writeError(path);

@@ -6,6 +6,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <type_traits>
 #include <utility>
 
 namespace platform::foundation {
@@ -30,9 +31,23 @@ class Status {
 
   Status() = default;
   static Status okStatus() { return Status(); }
-  static Status error(Code code, std::string description) {
-    return Status(code, std::move(description));
+#define QUORVEL_STATUS_CONSTRUCTOR(name)                  \
+  static Status name(std::string description) {           \
+    return Status(Code::k##name, std::move(description)); \
   }
+  QUORVEL_STATUS_CONSTRUCTOR(InvalidArgument)
+  QUORVEL_STATUS_CONSTRUCTOR(NotFound)
+  QUORVEL_STATUS_CONSTRUCTOR(Corruption)
+  QUORVEL_STATUS_CONSTRUCTOR(IOError)
+  QUORVEL_STATUS_CONSTRUCTOR(Busy)
+  QUORVEL_STATUS_CONSTRUCTOR(VersionMismatch)
+  QUORVEL_STATUS_CONSTRUCTOR(Network)
+  QUORVEL_STATUS_CONSTRUCTOR(TimedOut)
+  QUORVEL_STATUS_CONSTRUCTOR(TooLarge)
+  QUORVEL_STATUS_CONSTRUCTOR(HttpStatus)
+  QUORVEL_STATUS_CONSTRUCTOR(Parse)
+  QUORVEL_STATUS_CONSTRUCTOR(Unsupported)
+#undef QUORVEL_STATUS_CONSTRUCTOR
 
   bool ok() const { return code_ == Code::kOk; }
   Code code() const { return code_; }
@@ -51,14 +66,19 @@ class Status {
 const char* codeName(Status::Code code);
 void PrintTo(const Status& status, std::ostream* out);
 
-// A value or the error that prevented it; exactly one is meaningful.
+// A value or the error that prevented it; exactly one is meaningful. Built
+// implicitly from either, so a function returns `value` or `Status::X(...)`.
 template <class T>
 struct Result {
   Status status;
   std::optional<T> value;
 
-  static Result success(T v) { return Result{Status(), std::move(v)}; }
-  static Result failure(Status s) { return Result{std::move(s), std::nullopt}; }
+  Result(T v) : value(std::move(v)) {}        // NOLINT(google-explicit-constructor)
+  Result(Status s) : status(std::move(s)) {}  // NOLINT(google-explicit-constructor)
+  template <class U>
+  requires(std::is_constructible_v<T, U&&> && !std::is_convertible_v<U&&, Status> &&
+           !std::is_same_v<std::remove_cvref_t<U>, T>) Result(U&& v)
+      : value(std::in_place, std::forward<U>(v)) {}  // NOLINT(google-explicit-constructor)
   bool ok() const { return status.ok(); }
 };
 

@@ -145,9 +145,8 @@ PlistPtr parseDictionary(const std::string& bytes) {
 bool keyIsUsable(std::string_view key) { return key.find('\0') == std::string_view::npos; }
 
 Status unusableKey(std::string_view key) {
-  return Status::error(Status::Code::kInvalidArgument,
-                       "preference key \"" + std::string(key.substr(0, key.find('\0'))) +
-                           "\\0...\" holds a NUL byte");
+  return Status::InvalidArgument("preference key \"" + std::string(key.substr(0, key.find('\0'))) +
+                                 "\\0...\" holds a NUL byte");
 }
 
 // The current dictionary for a reader: an empty one stands in for a missing
@@ -176,7 +175,7 @@ std::string timestamp() {
 Status fsyncDirectory(const std::filesystem::path& dir) {
   Fd fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (fd.get() < 0 || ::fsync(fd.get()) != 0) {
-    return Status::error(Status::Code::kIOError, errnoText("cannot sync folder", dir, errno));
+    return Status::IOError(errnoText("cannot sync folder", dir, errno));
   }
   return Status();
 }
@@ -185,7 +184,7 @@ Status writeAll(int fd, const char* data, size_t size, const std::filesystem::pa
   while (size > 0) {
     ssize_t n = ::write(fd, data, size);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return Status::error(Status::Code::kIOError, errnoText("cannot write", path, errno));
+    if (n < 0) return Status::IOError(errnoText("cannot write", path, errno));
     data += n;
     size -= static_cast<size_t>(n);
   }
@@ -198,17 +197,16 @@ Status lockSuite(const std::filesystem::path& file, std::chrono::milliseconds ti
   lockPath += ".lock";
   Fd fd(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
   if (fd.get() < 0) {
-    return Status::error(Status::Code::kIOError, errnoText("cannot open lock", lockPath, errno));
+    return Status::IOError(errnoText("cannot open lock", lockPath, errno));
   }
   auto deadline = std::chrono::steady_clock::now() + timeout;
   auto pause = std::chrono::milliseconds(1);
   while (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
     if (errno != EWOULDBLOCK && errno != EINTR) {
-      return Status::error(Status::Code::kIOError, errnoText("cannot lock", lockPath, errno));
+      return Status::IOError(errnoText("cannot lock", lockPath, errno));
     }
     if (std::chrono::steady_clock::now() >= deadline) {
-      return Status::error(Status::Code::kBusy,
-                           "preference suite " + file.string() + " is locked by another process");
+      return Status::Busy("preference suite " + file.string() + " is locked by another process");
     }
     std::this_thread::sleep_for(pause);
     pause = std::min(pause * 2, std::chrono::milliseconds(50));
@@ -229,8 +227,7 @@ Status setAside(const std::filesystem::path& file, const char* why) {
   std::filesystem::path aside = file;
   aside += ".corrupt-" + timestamp();
   if (::rename(file.c_str(), aside.c_str()) != 0) {
-    return Status::error(
-        Status::Code::kIOError,
+    return Status::IOError(
         errnoText(std::string("cannot move aside ") + why + " suite", file, errno));
   }
   logToStandardError(std::string(why) + " preference file moved aside to " + aside.string());
@@ -261,8 +258,7 @@ Status modify(const std::filesystem::path& file, std::chrono::milliseconds lockT
   const std::filesystem::path dir = file.parent_path();
   std::filesystem::create_directories(dir, ec);
   if (ec) {
-    return Status::error(Status::Code::kIOError,
-                         "cannot create folder " + dir.string() + ": " + ec.message());
+    return Status::IOError("cannot create folder " + dir.string() + ": " + ec.message());
   }
   Fd lock;
   if (Status s = lockSuite(file, lockTimeout, &lock); !s.ok()) return s;
@@ -275,7 +271,7 @@ Status modify(const std::filesystem::path& file, std::chrono::milliseconds lockT
       if (Status s = setAside(file, "unreadable"); !s.ok()) return s;
     }
   } else if (err != ENOENT) {
-    return Status::error(Status::Code::kIOError, errnoText("cannot read", file, err));
+    return Status::IOError(errnoText("cannot read", file, err));
   }
   const bool fromFile = dict != nullptr;
   if (!dict) dict.reset(plist_new_dict());
@@ -288,9 +284,8 @@ Status modify(const std::filesystem::path& file, std::chrono::milliseconds lockT
     change(static_cast<plist_t>(fresh.get()));
     encoded = encodeDictionary(static_cast<plist_t>(fresh.get()));
     if (!encoded) {
-      return Status::error(
-          Status::Code::kInvalidArgument,
-          "cannot store the value in " + file.string() + ": keys and strings must be UTF-8 text");
+      return Status::InvalidArgument("cannot store the value in " + file.string() +
+                                     ": keys and strings must be UTF-8 text");
     }
     setAsideFirst = fromFile;
   }
@@ -298,15 +293,15 @@ Status modify(const std::filesystem::path& file, std::chrono::milliseconds lockT
   std::string tmpl = (dir / ("." + file.filename().string() + ".XXXXXX")).string();
   Fd tmp(::mkostemp(tmpl.data(), O_CLOEXEC));  // created exclusively, mode 0600
   if (tmp.get() < 0) {
-    return Status::error(Status::Code::kIOError, errnoText("cannot create a file in", dir, errno));
+    return Status::IOError(errnoText("cannot create a file in", dir, errno));
   }
   Status written = writeAll(tmp.get(), encoded->data(), encoded->size(), tmpl);
   if (written.ok() && ::fsync(tmp.get()) != 0) {
-    written = Status::error(Status::Code::kIOError, errnoText("cannot sync", tmpl, errno));
+    written = Status::IOError(errnoText("cannot sync", tmpl, errno));
   }
   if (written.ok() && setAsideFirst) written = setAside(file, "unwritable");
   if (written.ok() && ::rename(tmpl.c_str(), file.c_str()) != 0) {
-    written = Status::error(Status::Code::kIOError, errnoText("cannot replace", file, errno));
+    written = Status::IOError(errnoText("cannot replace", file, errno));
   }
   if (!written.ok()) {
     ::unlink(tmpl.c_str());
@@ -395,9 +390,8 @@ Status UserDefaults::set(std::string_view key, std::string_view value) const {
   if (!keyIsUsable(key)) return unusableKey(key);
   // Strings are stored as C strings: refuse rather than store a shorter one.
   if (value.find('\0') != std::string_view::npos) {
-    return Status::error(Status::Code::kInvalidArgument,
-                         "the string for preference key \"" + std::string(key) +
-                             "\" holds a NUL byte; store it as data");
+    return Status::InvalidArgument("the string for preference key \"" + std::string(key) +
+                                   "\" holds a NUL byte; store it as data");
   }
   std::string k(key);
   std::string v(value);

@@ -8,17 +8,14 @@ using foundation::Status;
 Result<NSCoder> NSCoder::archiveFromData(std::string_view data) {
   nlohmann::json parsed = nlohmann::json::parse(data, nullptr, /*allow_exceptions=*/false);
   if (parsed.is_discarded()) {
-    return Result<NSCoder>::failure(
-        Status::error(Status::Code::kParse, "archive is not valid JSON"));
+    return Status::Parse("archive is not valid JSON");
   }
   if (!parsed.is_object()) {
-    return Result<NSCoder>::failure(
-        Status::error(Status::Code::kParse,
-                      std::string("archive must be a JSON object, not ") + parsed.type_name()));
+    return Status::Parse(std::string("archive must be a JSON object, not ") + parsed.type_name());
   }
   NSCoder coder;
   coder.values_ = std::move(parsed);
-  return Result<NSCoder>::success(std::move(coder));
+  return std::move(coder);
 }
 
 std::string NSCoder::archivedData() const { return values_.dump(); }

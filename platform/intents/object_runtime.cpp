@@ -34,24 +34,22 @@ Factory findFactory(std::string_view name, Factory ObjectClass::*member) {
 nlohmann::json NSObject::valueForKey(std::string_view) const { return nullptr; }
 
 Status NSObject::setValueForKey(std::string_view key, const nlohmann::json&) {
-  return Status::error(Status::Code::kNotFound,
-                       std::string(className()) + " has no property \"" + std::string(key) + "\"");
+  return Status::NotFound(std::string(className()) + " has no property \"" + std::string(key) +
+                          "\"");
 }
 
 Status registerClass(ObjectClass objectClass) {
   if (objectClass.name.empty()) {
-    return Status::error(Status::Code::kInvalidArgument, "a class needs a name to be registered");
+    return Status::InvalidArgument("a class needs a name to be registered");
   }
   if (!objectClass.make || !objectClass.makeFromArchive) {
-    return Status::error(
-        Status::Code::kInvalidArgument,
-        "class \"" + objectClass.name + "\" needs both initializers to be registered");
+    return Status::InvalidArgument("class \"" + objectClass.name +
+                                   "\" needs both initializers to be registered");
   }
   Registry& classes = registry();
   std::lock_guard<std::mutex> lock(classes.mutex);
   if (classes.classes.count(objectClass.name) != 0) {
-    return Status::error(Status::Code::kInvalidArgument,
-                         "class \"" + objectClass.name + "\" is already registered");
+    return Status::InvalidArgument("class \"" + objectClass.name + "\" is already registered");
   }
   std::string name = objectClass.name;
   classes.classes.emplace(std::move(name), std::move(objectClass));

@@ -81,7 +81,7 @@ std::string fileURL(const std::filesystem::path& path) {
 }
 
 Status ioError(const std::string& what) {
-  return Status::error(Status::Code::kIOError, what + ": " + std::strerror(errno));
+  return Status::IOError(what + ": " + std::strerror(errno));
 }
 
 // Creates a file that did not exist before (so no link or other file can be
@@ -92,8 +92,7 @@ Result<std::filesystem::path> writeNewFile(const std::filesystem::path& director
     std::filesystem::path path = directory / (randomName() + "." + std::string(extension));
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0 && errno == EEXIST) continue;
-    if (fd < 0)
-      return Result<std::filesystem::path>::failure(ioError("cannot create " + path.string()));
+    if (fd < 0) return ioError("cannot create " + path.string());
     Status status;
     if (::fchmod(fd, 0600) != 0) status = ioError("cannot protect " + path.string());
     size_t written = 0;
@@ -109,12 +108,11 @@ Result<std::filesystem::path> writeNewFile(const std::filesystem::path& director
     if (::close(fd) != 0 && status.ok()) status = ioError("cannot write " + path.string());
     if (!status.ok()) {
       ::unlink(path.c_str());
-      return Result<std::filesystem::path>::failure(status);
+      return status;
     }
-    return Result<std::filesystem::path>::success(std::move(path));
+    return std::move(path);
   }
-  return Result<std::filesystem::path>::failure(Status::error(
-      Status::Code::kIOError, "cannot find a free file name in " + directory.string()));
+  return Status::IOError("cannot find a free file name in " + directory.string());
 }
 
 }  // namespace
@@ -128,60 +126,54 @@ std::optional<std::string> imageTypeForMimeType(std::string_view mimeType) {
 Result<std::filesystem::path> attachmentDirectory() {
   std::string bundle = foundation::mainBundleIdentifier();
   if (!foundation::isPlainFileName(bundle)) {
-    return Result<std::filesystem::path>::failure(Status::error(
-        Status::Code::kIOError, "bundle identifier \"" + bundle + "\" cannot name a folder"));
+    return Status::IOError("bundle identifier \"" + bundle + "\" cannot name a folder");
   }
   std::filesystem::path container = foundation::extensionContainer(bundle);
   std::error_code ec;
   std::filesystem::create_directories(container, ec);
   if (ec) {
-    return Result<std::filesystem::path>::failure(Status::error(
-        Status::Code::kIOError, "cannot create " + container.string() + ": " + ec.message()));
+    return Status::IOError("cannot create " + container.string() + ": " + ec.message());
   }
   std::filesystem::path directory = container / "tmp";
   if (::mkdir(directory.c_str(), 0700) != 0 && errno != EEXIST) {
-    return Result<std::filesystem::path>::failure(ioError("cannot create " + directory.string()));
+    return ioError("cannot create " + directory.string());
   }
   // An existing entry must be our own real directory; then make it private.
   struct stat info {};
   if (::lstat(directory.c_str(), &info) != 0) {
-    return Result<std::filesystem::path>::failure(ioError("cannot inspect " + directory.string()));
+    return ioError("cannot inspect " + directory.string());
   }
   if (!S_ISDIR(info.st_mode) || info.st_uid != ::geteuid()) {
-    return Result<std::filesystem::path>::failure(
-        Status::error(Status::Code::kIOError,
-                      directory.string() + " is not a directory of this user; refusing to use it"));
+    return Status::IOError(directory.string() +
+                           " is not a directory of this user; refusing to use it");
   }
   if ((info.st_mode & 07777) != 0700 && ::chmod(directory.c_str(), 0700) != 0) {
-    return Result<std::filesystem::path>::failure(ioError("cannot protect " + directory.string()));
+    return ioError("cannot protect " + directory.string());
   }
-  return Result<std::filesystem::path>::success(std::move(directory));
+  return std::move(directory);
 }
 
 AttachmentResult storeAttachment(const net::DataResponse& response) {
-  if (!response.status.ok()) return AttachmentResult::failure(response.status);
+  if (!response.status.ok()) return AttachmentResult(response.status);
   if (response.statusCode < 200 || response.statusCode > 299) {
-    return AttachmentResult::failure(
-        Status::error(Status::Code::kHttpStatus,
-                      "image request answered with status " + std::to_string(response.statusCode)));
+    return AttachmentResult(Status::HttpStatus("image request answered with status " +
+                                               std::to_string(response.statusCode)));
   }
   const ImageKind* kind = imageKind(response.mimeType);
   if (!kind) {
-    return AttachmentResult::failure(Status::error(
-        Status::Code::kUnsupported,
-        "content type \"" + response.mimeType + "\" is not an image a notification can show"));
+    return AttachmentResult(Status::Unsupported("content type \"" + response.mimeType +
+                                                "\" is not an image a notification can show"));
   }
   if (response.body.compare(0, kind->magic.size(), kind->magic) != 0) {
-    return AttachmentResult::failure(
-        Status::error(Status::Code::kUnsupported,
-                      "the bytes served as " + response.mimeType + " are not such an image"));
+    return AttachmentResult(
+        Status::Unsupported("the bytes served as " + response.mimeType + " are not such an image"));
   }
   auto directory = attachmentDirectory();
-  if (!directory.ok()) return AttachmentResult::failure(directory.status);
+  if (!directory.ok()) return AttachmentResult(directory.status);
   auto file = writeNewFile(*directory.value, kind->extension, response.body);
-  if (!file.ok()) return AttachmentResult::failure(file.status);
-  return AttachmentResult::success(UNNotificationAttachment{
-      kAttachmentIdentifier, fileURL(*file.value), std::string(kind->type)});
+  if (!file.ok()) return AttachmentResult(file.status);
+  return AttachmentResult(UNNotificationAttachment{kAttachmentIdentifier, fileURL(*file.value),
+                                                   std::string(kind->type)});
 }
 
 void loadAttachment(std::string url, const AttachmentOptions& options,
@@ -189,10 +181,9 @@ void loadAttachment(std::string url, const AttachmentOptions& options,
   if (!startsWithNoCase(url, "http://") && !startsWithNoCase(url, "https://")) {
     // Anything else (file:, data:, ftp:...) would let a push read local
     // files or reach other services; it is never fetched.
-    Status refused =
-        Status::error(Status::Code::kInvalidArgument, "image address must be http or https");
+    Status refused = Status::InvalidArgument("image address must be http or https");
     foundation::DispatchQueue::global().async([completion = std::move(completion), refused] {
-      if (completion) completion(AttachmentResult::failure(refused));
+      if (completion) completion(AttachmentResult(refused));
     });
     return;
   }

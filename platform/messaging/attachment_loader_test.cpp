@@ -79,8 +79,7 @@ class AttachmentLoaderTest : public ::testing::Test {
         [&](auto completion) { loadAttachment(url, options, completion); });
     std::lock_guard lock(delivery->mutex);
     EXPECT_EQ(delivery->calls, 1) << url;
-    return delivery->response.value_or(
-        AttachmentResult::failure(Status::error(Status::Code::kTimedOut, "no call")));
+    return delivery->response.value_or(AttachmentResult(Status::TimedOut("no call")));
   }
 
   quorvel::testing::ScopedHome home_;

@@ -24,27 +24,27 @@ constexpr const char* kNoPermission =
 Status fileReadFailure(const FailedTransfer& transfer) {
   std::error_code error;
   if (!transfer.filePath.empty() && !std::filesystem::exists(transfer.filePath, error)) {
-    return Status::error(Code::kNotFound, kNoSuchFile);
+    return Status::NotFound(kNoSuchFile);
   }
-  return Status::error(Code::kIOError, kNoPermission);
+  return Status::IOError(kNoPermission);
 }
 
 }  // namespace
 
 Status statusForFailedTransfer(const FailedTransfer& transfer) {
-  if (transfer.bodyTooLarge) return Status::error(Code::kTooLarge, kTooLarge);
+  if (transfer.bodyTooLarge) return Status::TooLarge(kTooLarge);
   switch (transfer.code) {
     case CURLE_OK:
       return Status();
     case CURLE_FILESIZE_EXCEEDED:
-      return Status::error(Code::kTooLarge, kTooLarge);
+      return Status::TooLarge(kTooLarge);
     case CURLE_OPERATION_TIMEDOUT:
-      return Status::error(Code::kTimedOut, kTimedOut);
+      return Status::TimedOut(kTimedOut);
     case CURLE_COULDNT_CONNECT:
     case CURLE_COULDNT_RESOLVE_PROXY:
-      return Status::error(Code::kNetwork, kCannotConnect);
+      return Status::Network(kCannotConnect);
     case CURLE_COULDNT_RESOLVE_HOST:
-      return Status::error(Code::kNetwork, kHostNotFound);
+      return Status::Network(kHostNotFound);
     case CURLE_SEND_ERROR:
     case CURLE_RECV_ERROR:
     case CURLE_GOT_NOTHING:
@@ -53,13 +53,12 @@ Status statusForFailedTransfer(const FailedTransfer& transfer) {
     case CURLE_HTTP2_STREAM:
     case CURLE_HTTP3:
     case CURLE_QUIC_CONNECT_ERROR:
-      return Status::error(Code::kNetwork, kConnectionLost);
+      return Status::Network(kConnectionLost);
     case CURLE_PEER_FAILED_VERIFICATION:
-      return Status::error(
-          Code::kNetwork,
+      return Status::Network(
           "The certificate for this server is invalid. You might be connecting to a server that is "
           "pretending to be “" +
-              transfer.host + "” which could put your confidential information at risk.");
+          transfer.host + "” which could put your confidential information at risk.");
     case CURLE_SSL_CONNECT_ERROR:
     case CURLE_SSL_ENGINE_NOTFOUND:
     case CURLE_SSL_ENGINE_SETFAILED:
@@ -74,28 +73,28 @@ Status statusForFailedTransfer(const FailedTransfer& transfer) {
     case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
     case CURLE_SSL_INVALIDCERTSTATUS:
     case CURLE_SSL_CLIENTCERT:
-      return Status::error(Code::kNetwork, kSecureConnectionFailed);
+      return Status::Network(kSecureConnectionFailed);
     case CURLE_TOO_MANY_REDIRECTS:
-      return Status::error(Code::kNetwork, "too many HTTP redirects");
+      return Status::Network("too many HTTP redirects");
     case CURLE_UNSUPPORTED_PROTOCOL:
-      return Status::error(Code::kUnsupported, "unsupported URL");
+      return Status::Unsupported("unsupported URL");
     case CURLE_URL_MALFORMAT:
-      return Status::error(Code::kInvalidArgument, "bad URL");
+      return Status::InvalidArgument("bad URL");
     case CURLE_WEIRD_SERVER_REPLY:
-      return Status::error(Code::kNetwork, "bad server response");
+      return Status::Network("bad server response");
     case CURLE_BAD_CONTENT_ENCODING:
-      return Status::error(Code::kParse, "cannot decode raw data");
+      return Status::Parse("cannot decode raw data");
     case CURLE_FILE_COULDNT_READ_FILE:
     case CURLE_READ_ERROR:
       return fileReadFailure(transfer);
     case CURLE_OUT_OF_MEMORY:
-      return Status::error(Code::kIOError, "The operation couldn’t be completed: out of memory.");
+      return Status::IOError("The operation couldn’t be completed: out of memory.");
     default:
       break;
   }
   std::string detail =
       transfer.detail.empty() ? curl_easy_strerror(transfer.code) : transfer.detail;
-  return Status::error(Code::kNetwork, "The operation couldn’t be completed. (" + detail + ")");
+  return Status::Network("The operation couldn’t be completed. (" + detail + ")");
 }
 
 }  // namespace platform::net

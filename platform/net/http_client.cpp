@@ -148,11 +148,11 @@ DataResponse getSync(std::string_view url, const Parameters& parameters,
   std::unique_ptr<CURLU, CurlDeleter> address(curl_url());
   std::unique_ptr<CURL, CurlDeleter> handle(curl_easy_init());
   if (!address || !handle) {
-    response.status = Status::error(Status::Code::kIOError, "The request could not be started.");
+    response.status = Status::IOError("The request could not be started.");
     return response;
   }
   if (curl_url_set(address.get(), CURLUPART_URL, response.url.c_str(), 0) != CURLUE_OK) {
-    response.status = Status::error(Status::Code::kUnsupported, "unsupported URL");
+    response.status = Status::Unsupported("unsupported URL");
     return response;
   }
   const std::string scheme = urlPart(address.get(), CURLUPART_SCHEME);
@@ -162,8 +162,7 @@ DataResponse getSync(std::string_view url, const Parameters& parameters,
   std::error_code fileError;
   if (isFile && !options.httpOnly && std::filesystem::is_directory(filePath, fileError)) {
     // libcurl would "read" a folder as an empty body.
-    response.status = Status::error(Status::Code::kIOError,
-                                    "The file couldn’t be opened because it is a folder.");
+    response.status = Status::IOError("The file couldn’t be opened because it is a folder.");
     return response;
   }
 

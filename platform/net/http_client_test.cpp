@@ -214,7 +214,7 @@ TEST_F(HttpClientTest, ARedirectLoopFails) {
 
   const DataResponse response = fetch(server_.url("/loop"));
 
-  EXPECT_EQ(response.status, Status::error(Status::Code::kNetwork, "too many HTTP redirects"));
+  EXPECT_EQ(response.status, Status::Network("too many HTTP redirects"));
 }
 
 TEST_F(HttpClientTest, ARefusedConnectionCouldNotConnect) {
@@ -223,8 +223,7 @@ TEST_F(HttpClientTest, ARefusedConnectionCouldNotConnect) {
 
   const DataResponse response = fetch("http://127.0.0.1:" + std::to_string(port.port()) + "/");
 
-  EXPECT_EQ(response.status,
-            Status::error(Status::Code::kNetwork, "Could not connect to the server."));
+  EXPECT_EQ(response.status, Status::Network("Could not connect to the server."));
   EXPECT_EQ(response.statusCode, 0);
   EXPECT_TRUE(response.body.empty());
 }
@@ -241,7 +240,7 @@ TEST_F(HttpClientTest, AStalledServerTimesOut) {
   const DataResponse response = fetch(server_.url("/slow"), options);
   gate_.open();
 
-  EXPECT_EQ(response.status, Status::error(Status::Code::kTimedOut, "The request timed out."));
+  EXPECT_EQ(response.status, Status::TimedOut("The request timed out."));
 }
 
 TEST_F(HttpClientTest, ABodyOverTheCapIsTooLarge) {
@@ -264,8 +263,7 @@ TEST_F(HttpClientTest, ABodyOverTheCapIsTooLarge) {
   server_.start();
   RequestOptions options;
   options.maxBodyBytes = 10000;
-  const Status tooLarge =
-      Status::error(Status::Code::kTooLarge, "The resource exceeds the maximum size.");
+  const Status tooLarge = Status::TooLarge("The resource exceeds the maximum size.");
 
   EXPECT_EQ(fetch(server_.url("/sized"), options).status, tooLarge);
   const DataResponse chunked = fetch(server_.url("/chunked"), options);
@@ -297,7 +295,7 @@ TEST_F(HttpClientTest, HttpOnlyRefusesRedirectsToFiles) {
   server_.start();
   RequestOptions httpOnly;
   httpOnly.httpOnly = true;
-  const Status unsupported = Status::error(Status::Code::kUnsupported, "unsupported URL");
+  const Status unsupported = Status::Unsupported("unsupported URL");
 
   EXPECT_EQ(fetch(server_.url("/to-file"), httpOnly).status, unsupported);
   // A server may never lead the client to a local file, whatever the options.
@@ -325,15 +323,14 @@ TEST(HttpClientFileTest, MissingFolderOversizedOrRefusedFilesFail) {
   httpOnly.httpOnly = true;
 
   const DataResponse missing = fetch(fileURL(dir.path() / "absent.json"));
-  EXPECT_EQ(missing.status, Status::error(Status::Code::kNotFound,
-                                          "The file couldn’t be opened because it doesn’t exist."));
+  EXPECT_EQ(missing.status,
+            Status::NotFound("The file couldn’t be opened because it doesn’t exist."));
   EXPECT_EQ(missing.statusCode, 0);
-  EXPECT_EQ(
-      fetch(fileURL(dir.path())).status,
-      Status::error(Status::Code::kIOError, "The file couldn’t be opened because it is a folder."));
+  EXPECT_EQ(fetch(fileURL(dir.path())).status,
+            Status::IOError("The file couldn’t be opened because it is a folder."));
   EXPECT_EQ(fetch(fileURL(dir.path() / "big"), capped).status.code(), Status::Code::kTooLarge);
   EXPECT_EQ(fetch(fileURL(dir.path() / "big"), httpOnly).status,
-            Status::error(Status::Code::kUnsupported, "unsupported URL"));
+            Status::Unsupported("unsupported URL"));
 }
 
 TEST(HttpClientAddressTest, RefusesAddressesThatAreNotAbsolute) {

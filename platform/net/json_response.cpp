@@ -27,12 +27,11 @@ foundation::Result<std::shared_ptr<const JSONDocument>> JSONDocument::parse(std:
   const simdjson::error_code error =
       document->parser_.parse(document->bytes_.data(), length, false).get(root);
   if (error != simdjson::SUCCESS) {
-    return foundation::Result<std::shared_ptr<const JSONDocument>>::failure(
-        Status::error(Status::Code::kParse, kNotJSON));
+    return Status::Parse(kNotJSON);
   }
   document->bytes_.resize(length);
   document->root_ = root;
-  return foundation::Result<std::shared_ptr<const JSONDocument>>::success(std::move(document));
+  return std::move(document);
 }
 
 std::shared_ptr<const JSONDocument> JSONDocument::null() {
@@ -53,7 +52,7 @@ JSONResponse serializeJSON(DataResponse response) {
     if (response.statusCode == 204 || response.statusCode == 205) {
       out.json = JSONDocument::null();
     } else {
-      out.status = Status::error(Status::Code::kParse, kEmptyBody);
+      out.status = Status::Parse(kEmptyBody);
     }
     return out;
   }

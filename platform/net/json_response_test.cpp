@@ -15,12 +15,11 @@ using foundation::Status;
 using testing::awaitDelivery;
 using testing::LocalTestServer;
 
-const Status kNotJSON = Status::error(
-    Status::Code::kParse,
+const Status kNotJSON = Status::Parse(
     "JSON could not be serialized because of error: The data couldn’t be read because it isn’t in "
     "the correct format.");
-const Status kEmptyBody = Status::error(
-    Status::Code::kParse, "Response could not be serialized, input data was nil or zero length.");
+const Status kEmptyBody =
+    Status::Parse("Response could not be serialized, input data was nil or zero length.");
 
 JSONResponse fetchJSON(std::string url) {
   auto delivery = awaitDelivery<JSONResponse>(
@@ -124,7 +123,7 @@ TEST(JSONSerializerTest, EmptyBodiesOf205AreNullAndOfOtherStatusesErrors) {
 
 TEST(JSONSerializerTest, ATransportFailurePassesThrough) {
   DataResponse failed;
-  failed.status = Status::error(Status::Code::kTimedOut, "The request timed out.");
+  failed.status = Status::TimedOut("The request timed out.");
 
   const JSONResponse response = serializeJSON(failed);
 
@@ -137,8 +136,7 @@ TEST(JSONSerializerTest, ARefusedConnectionReachesTheCompletion) {
   const JSONResponse response =
       fetchJSON("http://127.0.0.1:" + std::to_string(port.port()) + "/api/v3/ticker/24hr");
 
-  EXPECT_EQ(response.status,
-            Status::error(Status::Code::kNetwork, "Could not connect to the server."));
+  EXPECT_EQ(response.status, Status::Network("Could not connect to the server."));
 }
 
 TEST(JSONSerializerTest, ARecordedTickerFileParsesWhole) {

@@ -40,23 +40,20 @@ Status sqliteError(sqlite3* db, int code, const std::string& what) {
   std::string where = file && *file ? std::string(" (") + file + ")" : "";
   switch (code & 0xff) {
     case SQLITE_NOTADB:
-      return Status::error(Status::Code::kCorruption,
-                           "The store file is not a database" + where + ": " + detail);
+      return Status::Corruption("The store file is not a database" + where + ": " + detail);
     case SQLITE_CORRUPT:
-      return Status::error(Status::Code::kCorruption,
-                           "The store file is damaged" + where + ": " + detail);
+      return Status::Corruption("The store file is damaged" + where + ": " + detail);
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
-      return Status::error(Status::Code::kBusy,
-                           "The store is locked by another process" + where + ": " + detail);
+      return Status::Busy("The store is locked by another process" + where + ": " + detail);
     case SQLITE_CANTOPEN:
     case SQLITE_PERM:
     case SQLITE_READONLY:
     case SQLITE_IOERR:
     case SQLITE_FULL:
-      return Status::error(Status::Code::kIOError, "Cannot " + what + where + ": " + detail);
+      return Status::IOError("Cannot " + what + where + ": " + detail);
     default:
-      return Status::error(Status::Code::kIOError, "Cannot " + what + where + ": " + detail);
+      return Status::IOError("Cannot " + what + where + ": " + detail);
   }
 }
 
@@ -113,26 +110,26 @@ Status exec(sqlite3* db, const std::string& sql, const std::string& what) {
 Result<std::int64_t> pragmaInteger(sqlite3* db, const std::string& pragma) {
   Statement st(db, "PRAGMA " + pragma);
   if (st.prepareCode() != SQLITE_OK) {
-    return Result<std::int64_t>::failure(sqliteError(db, st.prepareCode(), "read the store"));
+    return sqliteError(db, st.prepareCode(), "read the store");
   }
   int rc = sqlite3_step(st.get());
-  if (rc == SQLITE_ROW) return Result<std::int64_t>::success(sqlite3_column_int64(st.get(), 0));
-  if (rc == SQLITE_DONE) return Result<std::int64_t>::success(0);
-  return Result<std::int64_t>::failure(sqliteError(db, rc, "read the store"));
+  if (rc == SQLITE_ROW) return sqlite3_column_int64(st.get(), 0);
+  if (rc == SQLITE_DONE) return 0;
+  return sqliteError(db, rc, "read the store");
 }
 
 Result<std::string> pragmaText(sqlite3* db, const std::string& pragma) {
   Statement st(db, "PRAGMA " + pragma);
   if (st.prepareCode() != SQLITE_OK) {
-    return Result<std::string>::failure(sqliteError(db, st.prepareCode(), "read the store"));
+    return sqliteError(db, st.prepareCode(), "read the store");
   }
   int rc = sqlite3_step(st.get());
   if (rc == SQLITE_ROW) {
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0));
-    return Result<std::string>::success(text ? text : "");
+    return text ? text : "";
   }
-  if (rc == SQLITE_DONE) return Result<std::string>::success("");
-  return Result<std::string>::failure(sqliteError(db, rc, "read the store"));
+  if (rc == SQLITE_DONE) return "";
+  return sqliteError(db, rc, "read the store");
 }
 
 struct Column {
@@ -145,24 +142,21 @@ Result<std::vector<std::string>> userTables(sqlite3* db) {
                "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' "
                "ESCAPE '\\' ORDER BY name");
   if (st.prepareCode() != SQLITE_OK) {
-    return Result<std::vector<std::string>>::failure(
-        sqliteError(db, st.prepareCode(), "read the store"));
+    return sqliteError(db, st.prepareCode(), "read the store");
   }
   std::vector<std::string> names;
   int rc;
   while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
     names.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0)));
   }
-  if (rc != SQLITE_DONE)
-    return Result<std::vector<std::string>>::failure(sqliteError(db, rc, "read the store"));
-  return Result<std::vector<std::string>>::success(std::move(names));
+  if (rc != SQLITE_DONE) return sqliteError(db, rc, "read the store");
+  return std::move(names);
 }
 
 Result<std::vector<Column>> tableColumns(sqlite3* db, const std::string& table) {
   Statement st(db, "PRAGMA table_info(" + quoted(table) + ")");
   if (st.prepareCode() != SQLITE_OK) {
-    return Result<std::vector<Column>>::failure(
-        sqliteError(db, st.prepareCode(), "read the store"));
+    return sqliteError(db, st.prepareCode(), "read the store");
   }
   std::vector<Column> columns;
   int rc;
@@ -171,9 +165,8 @@ Result<std::vector<Column>> tableColumns(sqlite3* db, const std::string& table) 
     const auto* type = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 2));
     columns.push_back({name ? name : "", type ? type : ""});
   }
-  if (rc != SQLITE_DONE)
-    return Result<std::vector<Column>>::failure(sqliteError(db, rc, "read the store"));
-  return Result<std::vector<Column>>::success(std::move(columns));
+  if (rc != SQLITE_DONE) return sqliteError(db, rc, "read the store");
+  return std::move(columns);
 }
 
 std::string createTableSql(const ObjectSchema& schema, const std::string& tableName) {
@@ -274,10 +267,9 @@ Status checkCurrent(sqlite3* db, const std::vector<const ObjectSchema*>& types,
       bool found = std::any_of(columns.value->begin(), columns.value->end(),
                                [&](const Column& c) { return c.name == p.name; });
       if (!found) {
-        return Status::error(
-            Status::Code::kVersionMismatch,
+        return Status::VersionMismatch(
             "Migration is required: property '" + schema->className + "." + p.name +
-                "' is missing from the store file, whose schema version was not raised.");
+            "' is missing from the store file, whose schema version was not raised.");
       }
     }
   }
@@ -310,12 +302,10 @@ Realm::~Realm() {
 
 Result<Realm> Realm::open(const Configuration& configuration) {
   if (configuration.encryptionKey) {
-    return Result<Realm>::failure(
-        Status::error(Status::Code::kUnsupported, "Encrypted stores are not supported."));
+    return Status::Unsupported("Encrypted stores are not supported.");
   }
   if (configuration.syncConfiguration) {
-    return Result<Realm>::failure(
-        Status::error(Status::Code::kUnsupported, "Synchronised stores are not supported."));
+    return Status::Unsupported("Synchronised stores are not supported.");
   }
   std::string location;
   int flags = SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI;
@@ -324,18 +314,16 @@ Result<Realm> Realm::open(const Configuration& configuration) {
     flags |= SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
   } else {
     if (!configuration.fileURL) {
-      return Result<Realm>::failure(Status::error(
-          Status::Code::kNotFound,
-          "The store has no file location (the app-group container is unavailable)."));
+      return Status::NotFound(
+          "The store has no file location (the app-group container is unavailable).");
     }
     const auto& path = *configuration.fileURL;
     std::error_code ec;
     if (configuration.seedFilePath && !std::filesystem::exists(path, ec)) {
       std::filesystem::copy_file(*configuration.seedFilePath, path, ec);
       if (ec) {
-        return Result<Realm>::failure(
-            Status::error(Status::Code::kIOError,
-                          "Cannot copy the seed file to " + path.string() + ": " + ec.message()));
+        return Status::IOError("Cannot copy the seed file to " + path.string() + ": " +
+                               ec.message());
       }
     }
     // A plain path, not a URI: escape nothing, let SQLite take it as is.
@@ -350,7 +338,7 @@ Result<Realm> Realm::open(const Configuration& configuration) {
   if (rc != SQLITE_OK) {
     Status s = sqliteError(raw, rc, "open the store");
     sqlite3_close_v2(raw);
-    return Result<Realm>::failure(std::move(s));
+    return std::move(s);
   }
   std::vector<const ObjectSchema*> types =
       configuration.objectTypes ? *configuration.objectTypes : registeredObjectTypes();
@@ -360,7 +348,7 @@ Result<Realm> Realm::open(const Configuration& configuration) {
   sqlite3_extended_result_codes(db, 1);
 
   const std::uint64_t target = configuration.schemaVersion;
-  auto fail = [](Status s) { return Result<Realm>::failure(std::move(s)); };
+  auto fail = [](Status s) { return std::move(s); };
 
   if (!configuration.readOnly && !configuration.inMemoryIdentifier) {
     auto mode = pragmaText(db, "journal_mode");
@@ -379,27 +367,26 @@ Result<Realm> Realm::open(const Configuration& configuration) {
   if (!tables.ok()) return fail(tables.status);
   auto stored = static_cast<std::uint64_t>(*version.value);
   if (stored > target) {
-    return fail(Status::error(Status::Code::kVersionMismatch,
-                              "Provided schema version " + std::to_string(target) +
-                                  " is less than last set version " + std::to_string(stored) +
-                                  "."));
+    return fail(Status::VersionMismatch("Provided schema version " + std::to_string(target) +
+                                        " is less than last set version " + std::to_string(stored) +
+                                        "."));
   }
   if (stored == target && !(stored == 0 && tables.value->empty())) {
     bool needsTables = false;
     if (Status s = checkCurrent(db, realm.types_, *tables.value, &needsTables); !s.ok())
       return fail(s);
-    if (!needsTables) return Result<Realm>::success(std::move(realm));
+    if (!needsTables) return std::move(realm);
   }
   if (configuration.readOnly) {
-    return fail(Status::error(Status::Code::kVersionMismatch,
-                              "The read-only store at schema version " + std::to_string(stored) +
-                                  " needs a migration to version " + std::to_string(target) + "."));
+    return fail(Status::VersionMismatch("The read-only store at schema version " +
+                                        std::to_string(stored) + " needs a migration to version " +
+                                        std::to_string(target) + "."));
   }
 
   if (Status s = exec(db, "BEGIN IMMEDIATE", "lock the store"); !s.ok()) return fail(s);
   auto rollback = [db](Status s) {
     sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-    return Result<Realm>::failure(std::move(s));
+    return std::move(s);
   };
   // Look again under the lock: another process may have migrated meanwhile.
   version = pragmaInteger(db, "user_version");
@@ -410,10 +397,9 @@ Result<Realm> Realm::open(const Configuration& configuration) {
   const std::vector<std::string>& present = *tables.value;
 
   if (stored > target) {
-    return rollback(Status::error(Status::Code::kVersionMismatch,
-                                  "Provided schema version " + std::to_string(target) +
-                                      " is less than last set version " + std::to_string(stored) +
-                                      "."));
+    return rollback(Status::VersionMismatch("Provided schema version " + std::to_string(target) +
+                                            " is less than last set version " +
+                                            std::to_string(stored) + "."));
   }
   const bool isNew = stored == 0 && present.empty();
   if (isNew) {
@@ -455,7 +441,7 @@ Result<Realm> Realm::open(const Configuration& configuration) {
       if (configuration.shouldCompactOnLaunch(total, used)) exec(db, "VACUUM", "compact the store");
     }
   }
-  return Result<Realm>::success(std::move(realm));
+  return std::move(realm);
 }
 
 std::uint64_t Realm::schemaVersion() const {
@@ -470,8 +456,8 @@ bool Realm::manages(const ObjectSchema& schema) const {
 
 Status Realm::queryAll(const ObjectSchema& schema, const std::function<void*()>& makeRecord) const {
   if (!manages(schema)) {
-    return Status::error(Status::Code::kInvalidArgument,
-                         "Object type '" + schema.className + "' is not managed by this store.");
+    return Status::InvalidArgument("Object type '" + schema.className +
+                                   "' is not managed by this store.");
   }
   std::string sql = "SELECT ";
   for (size_t i = 0; i < schema.properties.size(); ++i) {
@@ -494,7 +480,7 @@ Status Realm::queryAll(const ObjectSchema& schema, const std::function<void*()>&
 
 Status Realm::write(const std::function<Status(WriteTransaction&)>& body) {
   if (configuration_.readOnly) {
-    return Status::error(Status::Code::kInvalidArgument, "The store was opened read-only.");
+    return Status::InvalidArgument("The store was opened read-only.");
   }
   if (Status s = exec(db_, "BEGIN IMMEDIATE", "lock the store"); !s.ok()) return s;
   WriteTransaction transaction(*this);
@@ -506,8 +492,8 @@ Status Realm::write(const std::function<Status(WriteTransaction&)>& body) {
 
 Status Realm::WriteTransaction::addObject(const ObjectSchema& schema, const void* record) {
   if (!realm_.manages(schema)) {
-    return Status::error(Status::Code::kInvalidArgument,
-                         "Object type '" + schema.className + "' is not managed by this store.");
+    return Status::InvalidArgument("Object type '" + schema.className +
+                                   "' is not managed by this store.");
   }
   std::string columns, placeholders, updates;
   for (size_t i = 0; i < schema.properties.size(); ++i) {
@@ -542,8 +528,7 @@ Status Realm::WriteTransaction::addObject(const ObjectSchema& schema, const void
 
 Status Realm::WriteTransaction::removeObject(const ObjectSchema& schema, const Value& key) {
   if (schema.primaryKey.empty()) {
-    return Status::error(Status::Code::kInvalidArgument,
-                         "'" + schema.className + "' has no primary key.");
+    return Status::InvalidArgument("'" + schema.className + "' has no primary key.");
   }
   Statement st(realm_.db_, "DELETE FROM " + quoted(schema.className) + " WHERE " +
                                quoted(schema.primaryKey) + " = ?");

@@ -166,8 +166,8 @@ foundation::Result<Results<T>> Realm::objects() const {
   auto items = std::make_shared<std::vector<T>>();
   foundation::Status status =
       queryAll(T::schema(), [&]() -> void* { return &items->emplace_back(); });
-  if (!status.ok()) return foundation::Result<Results<T>>::failure(std::move(status));
-  return foundation::Result<Results<T>>::success(Results<T>(std::move(items)));
+  if (!status.ok()) return std::move(status);
+  return Results<T>(std::move(items));
 }
 
 }  // namespace platform::objectstore

@@ -140,7 +140,7 @@ TEST_F(RealmTest, FailedWriteLeavesNothingBehind) {
   ASSERT_OK(realm.status);
   Status s = realm.value->write([](Realm::WriteTransaction& tx) {
     if (Status added = tx.add(holding("a", "A", 1)); !added.ok()) return added;
-    return Status::error(Status::Code::kInvalidArgument, "changed my mind");
+    return Status::InvalidArgument("changed my mind");
   });
   EXPECT_FALSE(s.ok());
   EXPECT_EQ(realm.value->objects<Holding>().value->count(), 0u);

@@ -22,12 +22,10 @@ Status validate(const RenderOptions& options) {
   const Size size = options.size;
   if (!(std::isfinite(size.width) && std::isfinite(size.height) && size.width > 0 &&
         size.height > 0 && size.width <= kMaxRenderSide && size.height <= kMaxRenderSide)) {
-    return Status::error(Status::Code::kInvalidArgument,
-                         "Render size must be positive and at most 4096 points a side");
+    return Status::InvalidArgument("Render size must be positive and at most 4096 points a side");
   }
   if (!(std::isfinite(options.scale) && options.scale > 0 && options.scale <= kMaxRenderScale)) {
-    return Status::error(Status::Code::kInvalidArgument,
-                         "Render scale must be more than 0 and at most 4");
+    return Status::InvalidArgument("Render scale must be more than 0 and at most 4");
   }
   return Status();
 }
@@ -104,8 +102,7 @@ Result<std::string> encodePNG(cairo_surface_t* surface) {
   if (!png || !info || setjmp(png_jmpbuf(png))) {
     // libpng jumps here on failure; only plain locals above this point.
     png_destroy_write_struct(&png, &info);
-    return Result<std::string>::failure(
-        Status::error(Status::Code::kIOError, "The picture could not be encoded as PNG"));
+    return Status::IOError("The picture could not be encoded as PNG");
   }
   png_set_write_fn(png, &bytes, appendPNGBytes, flushNothing);
   png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
@@ -143,27 +140,25 @@ Result<std::string> encodePNG(cairo_surface_t* surface) {
   }
   png_write_end(png, nullptr);
   png_destroy_write_struct(&png, &info);
-  return Result<std::string>::success(std::move(bytes));
+  return std::move(bytes);
 }
 
 // An image surface with the widget drawn on it; the caller destroys it.
 Result<cairo_surface_t*> renderSurface(const View& view, const RenderOptions& options) {
-  if (Status status = validate(options); !status.ok())
-    return Result<cairo_surface_t*>::failure(status);
+  if (Status status = validate(options); !status.ok()) return status;
   cairo_surface_t* surface =
       cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pixels(options.size.width, options.scale),
                                  pixels(options.size.height, options.scale));
   if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
-    const Status status = Status::error(Status::Code::kIOError,
-                                        cairo_status_to_string(cairo_surface_status(surface)));
+    const Status status = Status::IOError(cairo_status_to_string(cairo_surface_status(surface)));
     cairo_surface_destroy(surface);
-    return Result<cairo_surface_t*>::failure(status);
+    return status;
   }
   cairo_t* cr = cairo_create(surface);
   drawWidget(cr, view, options);
   cairo_destroy(cr);
   cairo_surface_flush(surface);
-  return Result<cairo_surface_t*>::success(surface);
+  return surface;
 }
 
 Status writeFile(const std::filesystem::path& path, const std::string& bytes) {
@@ -171,7 +166,7 @@ Status writeFile(const std::filesystem::path& path, const std::string& bytes) {
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   out.close();
   if (!out) {
-    return Status::error(Status::Code::kIOError, "Cannot write " + path.string());
+    return Status::IOError("Cannot write " + path.string());
   }
   return Status();
 }
@@ -192,7 +187,7 @@ Bitmap::Pixel Bitmap::pixel(int x, int y) const {
 
 Result<Bitmap> renderToBitmap(const View& view, const RenderOptions& options) {
   Result<cairo_surface_t*> surface = renderSurface(view, options);
-  if (!surface.ok()) return Result<Bitmap>::failure(surface.status);
+  if (!surface.ok()) return surface.status;
   cairo_surface_t* s = *surface.value;
   Bitmap bitmap;
   bitmap.width = cairo_image_surface_get_width(s);
@@ -207,12 +202,12 @@ Result<Bitmap> renderToBitmap(const View& view, const RenderOptions& options) {
               bitmap.pixels.begin() + static_cast<std::ptrdiff_t>(y) * bitmap.width);
   }
   cairo_surface_destroy(s);
-  return Result<Bitmap>::success(std::move(bitmap));
+  return std::move(bitmap);
 }
 
 Result<std::string> renderToPNGData(const View& view, const RenderOptions& options) {
   Result<cairo_surface_t*> surface = renderSurface(view, options);
-  if (!surface.ok()) return Result<std::string>::failure(surface.status);
+  if (!surface.ok()) return surface.status;
   Result<std::string> png = encodePNG(*surface.value);
   cairo_surface_destroy(*surface.value);
   return png;
@@ -226,7 +221,7 @@ Status renderToPNG(const View& view, const RenderOptions& options,
 }
 
 Result<std::string> renderToSVGData(const View& view, const RenderOptions& options) {
-  if (Status status = validate(options); !status.ok()) return Result<std::string>::failure(status);
+  if (Status status = validate(options); !status.ok()) return status;
   std::string bytes;
   cairo_surface_t* surface = cairo_svg_surface_create_for_stream(
       appendToString, &bytes, options.size.width * options.scale,
@@ -238,10 +233,9 @@ Result<std::string> renderToSVGData(const View& view, const RenderOptions& optio
   const cairo_status_t status = cairo_surface_status(surface);
   cairo_surface_destroy(surface);
   if (status != CAIRO_STATUS_SUCCESS) {
-    return Result<std::string>::failure(
-        Status::error(Status::Code::kIOError, cairo_status_to_string(status)));
+    return Status::IOError(cairo_status_to_string(status));
   }
-  return Result<std::string>::success(std::move(bytes));
+  return std::move(bytes);
 }
 
 Status renderToSVG(const View& view, const RenderOptions& options,

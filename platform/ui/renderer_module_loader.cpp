@@ -60,28 +60,27 @@ Loaded load() {
 Result<const RendererModule*> module() {
   static const Loaded loaded = load();
   if (!loaded.module) {
-    return Result<const RendererModule*>::failure(Status::error(
-        Status::Code::kUnsupported, "The renderer cannot be loaded: " + loaded.failure));
+    return Status::Unsupported("The renderer cannot be loaded: " + loaded.failure);
   }
   // Assets may be registered at any time, so each drawing hands over the
   // current catalogue (a few map insertions; the bytes are not copied).
   for (const ImageAssetBytes& asset : registeredImageAssets()) {
     loaded.module->registerImageAsset(asset.name, asset.pngBytes, asset.scale);
   }
-  return Result<const RendererModule*>::success(loaded.module);
+  return loaded.module;
 }
 
 }  // namespace
 
 Result<std::string> renderToPNGDataWithModule(const View& view, const RenderOptions& options) {
   auto loaded = module();
-  if (!loaded.ok()) return Result<std::string>::failure(loaded.status);
+  if (!loaded.ok()) return loaded.status;
   return (*loaded.value)->pngData(view, options);
 }
 
 Result<std::string> renderToSVGDataWithModule(const View& view, const RenderOptions& options) {
   auto loaded = module();
-  if (!loaded.ok()) return Result<std::string>::failure(loaded.status);
+  if (!loaded.ok()) return loaded.status;
   return (*loaded.value)->svgData(view, options);
 }
 

@@ -79,28 +79,24 @@ Result<std::string> readAll(std::istream& stream, const std::string& name) {
   while (stream.read(buffer, sizeof(buffer)) || stream.gcount() > 0) {
     bytes.append(buffer, static_cast<std::size_t>(stream.gcount()));
     if (bytes.size() > kMaxPayloadBytes) {
-      return Result<std::string>::failure(
-          Status::error(Status::Code::kTooLarge, "payload " + name + " is larger than 1 MiB"));
+      return Status::TooLarge("payload " + name + " is larger than 1 MiB");
     }
   }
   if (stream.bad()) {
-    return Result<std::string>::failure(
-        Status::error(Status::Code::kIOError, "cannot read payload " + name));
+    return Status::IOError("cannot read payload " + name);
   }
-  return Result<std::string>::success(std::move(bytes));
+  return std::move(bytes);
 }
 
 Result<std::string> readPayloadBytes(const std::string& source, std::istream& in) {
   if (source == "-") return readAll(in, "from standard input");
   std::error_code ec;
   if (std::filesystem::is_directory(source, ec)) {
-    return Result<std::string>::failure(Status::error(
-        Status::Code::kInvalidArgument, "cannot read payload " + source + ": it is a directory"));
+    return Status::InvalidArgument("cannot read payload " + source + ": it is a directory");
   }
   std::ifstream file(source, std::ios::binary);
   if (!file) {
-    return Result<std::string>::failure(Status::error(
-        Status::Code::kNotFound, "cannot read payload " + source + ": " + std::strerror(errno)));
+    return Status::NotFound("cannot read payload " + source + ": " + std::strerror(errno));
   }
   return readAll(file, source);
 }
@@ -121,26 +117,23 @@ Result<nlohmann::json> parsePayload(const std::string& bytes, const std::string&
   try {
     nlohmann::json payload = nlohmann::json::parse(bytes, limitDepth);
     if (tooDeep) {
-      return Result<nlohmann::json>::failure(
-          Status::error(Status::Code::kParse, "payload " + name + " is nested deeper than " +
-                                                  std::to_string(kMaxPayloadNesting) + " levels"));
+      return Status::Parse("payload " + name + " is nested deeper than " +
+                           std::to_string(kMaxPayloadNesting) + " levels");
     }
-    return Result<nlohmann::json>::success(std::move(payload));
+    return std::move(payload);
   } catch (const nlohmann::json::parse_error& error) {
     // The library's message names the byte where reading stopped.
     std::string detail = error.what();
     if (auto colon = detail.find("parse error"); colon != std::string::npos)
       detail = detail.substr(colon);
-    return Result<nlohmann::json>::failure(
-        Status::error(Status::Code::kParse, "payload " + name + " is not JSON: " + detail));
+    return Status::Parse("payload " + name + " is not JSON: " + detail);
   } catch (const nlohmann::json::exception& error) {
     // Well-formed yet unreadable, such as a number past the range of a double
     // ("number overflow parsing '1e400'"); the library's tag is dropped.
     std::string detail = error.what();
     if (auto tagEnd = detail.find("] "); tagEnd != std::string::npos)
       detail = detail.substr(tagEnd + 2);
-    return Result<nlohmann::json>::failure(
-        Status::error(Status::Code::kParse, "payload " + name + " is unusable JSON: " + detail));
+    return Status::Parse("payload " + name + " is unusable JSON: " + detail);
   }
 }
 

@@ -14,8 +14,8 @@ using foundation::Status;
 using Fields = UNNotificationContent::Fields;
 
 Status wrongType(const std::string& member, const char* expected, const nlohmann::json& value) {
-  return Status::error(Status::Code::kInvalidArgument,
-                       member + " must be " + expected + ", not " + std::string(value.type_name()));
+  return Status::InvalidArgument(member + " must be " + expected + ", not " +
+                                 std::string(value.type_name()));
 }
 
 // Reads an optional string member of `object` into `out`.
@@ -49,7 +49,7 @@ Status readBadge(const nlohmann::json& badge, Fields& fields) {
   if (badge.is_number_integer()) {
     if (badge.is_number_unsigned() &&
         badge.get<std::uint64_t>() > std::numeric_limits<std::int64_t>::max()) {
-      return Status::error(Status::Code::kInvalidArgument, "aps.badge is too large");
+      return Status::InvalidArgument("aps.badge is too large");
     }
     fields.badge = badge.get<std::int64_t>();
     return Status::okStatus();
@@ -77,7 +77,7 @@ Status readSound(const nlohmann::json& sound, Fields& fields) {
       fields.sound = name->get<std::string>();
       return Status::okStatus();
     }
-    return Status::error(Status::Code::kInvalidArgument, "aps.sound needs a string \"name\"");
+    return Status::InvalidArgument("aps.sound needs a string \"name\"");
   }
   return wrongType("aps.sound", "a string or an object", sound);
 }
@@ -86,13 +86,13 @@ Status readSound(const nlohmann::json& sound, Fields& fields) {
 
 Result<Fields> contentFieldsFromPayload(const nlohmann::json& payload) {
   if (!payload.is_object()) {
-    return Result<Fields>::failure(wrongType("the payload", "a JSON object", payload));
+    return wrongType("the payload", "a JSON object", payload);
   }
   Fields fields;
   fields.userInfo = payload;
   auto aps = payload.find("aps");
-  if (aps == payload.end() || aps->is_null()) return Result<Fields>::success(std::move(fields));
-  if (!aps->is_object()) return Result<Fields>::failure(wrongType("aps", "an object", *aps));
+  if (aps == payload.end() || aps->is_null()) return std::move(fields);
+  if (!aps->is_object()) return wrongType("aps", "an object", *aps);
 
   const nlohmann::json null;
   auto member = [&](const char* key) -> const nlohmann::json& {
@@ -103,18 +103,17 @@ Result<Fields> contentFieldsFromPayload(const nlohmann::json& payload) {
                         readSound(member("sound"), fields),
                         readString(*aps, "category", "aps", fields.categoryIdentifier),
                         readString(*aps, "thread-id", "aps", fields.threadIdentifier)}) {
-    if (!status.ok()) return Result<Fields>::failure(status);
+    if (!status.ok()) return status;
   }
-  return Result<Fields>::success(std::move(fields));
+  return std::move(fields);
 }
 
 Result<std::shared_ptr<UNNotificationRequest>> UNNotificationRequest::fromPayload(
     const nlohmann::json& payload) {
   auto fields = contentFieldsFromPayload(payload);
-  if (!fields.ok()) return Result<std::shared_ptr<UNNotificationRequest>>::failure(fields.status);
+  if (!fields.ok()) return fields.status;
   auto content = std::make_shared<const UNNotificationContent>(std::move(*fields.value));
-  return Result<std::shared_ptr<UNNotificationRequest>>::success(
-      std::make_shared<UNNotificationRequest>(foundation::uuidString(), std::move(content)));
+  return std::make_shared<UNNotificationRequest>(foundation::uuidString(), std::move(content));
 }
 
 }  // namespace platform::usernotifications

@@ -26,17 +26,14 @@ void UNNotificationServiceExtension::didReceiveNotificationRequest(
 }
 
 Status registerPrincipalClass(std::string name, ServiceExtensionFactory factory) {
-  if (name.empty())
-    return Status::error(Status::Code::kInvalidArgument, "a principal class needs a name");
+  if (name.empty()) return Status::InvalidArgument("a principal class needs a name");
   if (!factory) {
-    return Status::error(Status::Code::kInvalidArgument,
-                         "principal class \"" + name + "\" needs a factory");
+    return Status::InvalidArgument("principal class \"" + name + "\" needs a factory");
   }
   Registry& classes = registry();
   std::lock_guard<std::mutex> lock(classes.mutex);
   if (classes.factories.count(name) != 0) {
-    return Status::error(Status::Code::kInvalidArgument,
-                         "principal class \"" + name + "\" is already registered");
+    return Status::InvalidArgument("principal class \"" + name + "\" is already registered");
   }
   classes.factories.emplace(std::move(name), std::move(factory));
   return Status::okStatus();
