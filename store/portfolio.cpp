@@ -187,15 +187,6 @@ Result<Record> decode(std::string_view json) {
 
 }  // namespace
 
-void PrintTo(const Portfolio& line, std::ostream* out) {
-  *out << "Portfolio{" << line.symbol << ", " << line.amount << ", " << line.price << ", "
-       << line.priceChange << "}";
-}
-
-void PrintTo(const PortfolioWidget& snapshot, std::ostream* out) {
-  *out << "PortfolioWidget{" << snapshot.todayBalance << ", " << snapshot.yesterdayBalance << "}";
-}
-
 Result<std::string> encodeJSON(const Portfolio& line) { return encode(line); }
 Result<std::string> encodeJSON(const PortfolioWidget& snapshot) { return encode(snapshot); }
 Result<Portfolio> decodePortfolio(std::string_view json) { return decode<Portfolio>(json); }

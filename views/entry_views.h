@@ -10,7 +10,7 @@
 #include <string>
 
 #include "platform/ui/view.h"
-#include "widgets/quorvel_simple_entry.h"
+#include "model/quorvel_simple_entry.h"
 
 namespace quorvel {
 

@@ -11,7 +11,7 @@
 
 #include "platform/widgetkit/timeline.h"
 #include "store/portfolio.h"
-#include "widgets/quorvel_simple_entry.h"
+#include "model/quorvel_simple_entry.h"
 
 namespace quorvel {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/widgetkit/bundle_entry.h"
-#include "widgets/quorvel_simple_entry.h"
+#include "model/quorvel_simple_entry.h"
 
 namespace quorvel {
 

@@ -4,7 +4,7 @@
 #include <chrono>
 #include <optional>
 
-#include "store/portfolio.h"
+#include "model/portfolio.h"
 
 namespace quorvel {
 
