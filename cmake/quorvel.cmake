@@ -1,25 +1,40 @@
 # Helpers shared by every folder's CMakeLists.txt.
 #
 # quorvel_library(NAME DEPS ...): a static library of every .cpp in the
-# current folder except *_test.cpp and main.cpp; include paths are rooted
-# at the repository, so sources include "platform/foundation/x.h".
+# current folder except *_test.cpp and main.cpp. Sources include headers by
+# their path in the repository ("platform/foundation/x.h"), but a library's
+# include root shows only its own folder (quorvel_include_root), and a
+# dependent sees the folders of what it links: the links are the layering,
+# and an include that goes the wrong way does not compile.
 #
 # quorvel_tests(NAME DEPS ...): one GoogleTest binary of every *_test.cpp in
 # the current folder, registered with CTest test by test.
 
+# quorvel_include_root(TARGET VISIBILITY FOLDER): a folder in the build tree
+# holding only FOLDER (a link to it, at its path in the repository), added
+# to TARGET's include directories.
+function(quorvel_include_root target visibility folder)
+  set(root ${CMAKE_BINARY_DIR}/include-roots/${target})
+  get_filename_component(parent ${root}/${folder} DIRECTORY)
+  file(MAKE_DIRECTORY ${parent})
+  file(CREATE_LINK ${PROJECT_SOURCE_DIR}/${folder} ${root}/${folder} SYMBOLIC)
+  target_include_directories(${target} ${visibility} ${root})
+endfunction()
+
 function(quorvel_library name)
+  file(RELATIVE_PATH folder ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   list(FILTER sources EXCLUDE REGEX "(_test|_bench|_fuzz|/main)\\.cpp$")
   if(NOT sources)
     # A header-only layer (or one whose sources are still being written).
     add_library(${name} INTERFACE)
-    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR})
+    quorvel_include_root(${name} INTERFACE ${folder})
     target_link_libraries(${name} INTERFACE ${ARG_DEPS})
     return()
   endif()
   add_library(${name} STATIC ${sources})
-  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  quorvel_include_root(${name} PUBLIC ${folder})
   target_link_libraries(${name} PUBLIC ${ARG_DEPS})
 endfunction()
 
@@ -35,5 +50,6 @@ function(quorvel_tests name)
   add_executable(${name} ${sources})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} quorvel_testsupport GTest::gtest GTest::gmock GTest::gtest_main)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
+  # Labelled by binary, so a run can pick the tests one binary holds.
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 PROPERTIES LABELS ${name})
 endfunction()
