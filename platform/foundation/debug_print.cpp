@@ -1,17 +1,16 @@
 #include "platform/foundation/debug_print.h"
 
+#include <fmt/format.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
+#include <iterator>
 
 namespace platform::foundation {
 namespace {
 
 void appendHexEscape(std::string& out, unsigned value) {
-  char buffer[16];
-  std::snprintf(buffer, sizeof buffer, "\\u{%X}", value);
-  out += buffer;
+  fmt::format_to(std::back_inserter(out), "\\u{{{:X}}}", value);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "platform/foundation/user_defaults.h"
 
 #include <fcntl.h>
+#include <fmt/chrono.h>
 #include <plist/plist.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -9,10 +10,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -160,17 +159,12 @@ PlistPtr loadForRead(const std::filesystem::path& path) {
 }
 
 std::string timestamp() {
-  using namespace std::chrono;
-  auto now = system_clock::now();
-  std::time_t t = system_clock::to_time_t(now);
-  std::tm tm{};
-  gmtime_r(&t, &tm);
-  char buffer[64];
-  auto micros = duration_cast<microseconds>(now.time_since_epoch()).count() % 1000000;
-  std::snprintf(buffer, sizeof buffer, "%04d%02d%02dT%02d%02d%02d.%06lldZ", tm.tm_year + 1900,
-                tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec,
-                static_cast<long long>(micros));
-  return buffer;
+  const auto now = std::chrono::system_clock::now();
+  const auto micros =
+      std::chrono::duration_cast<std::chrono::microseconds>(now.time_since_epoch()).count() %
+      1000000;
+  return fmt::format("{:%Y%m%dT%H%M%S}.{:06}Z",
+                     fmt::gmtime(std::chrono::system_clock::to_time_t(now)), micros);
 }
 
 // Holds an exclusive flock on "<file>.lock" for its lifetime.
