@@ -3,8 +3,9 @@
 #include <fmt/format.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <iterator>
+
+#include "platform/foundation/output_file.h"
 
 namespace platform::foundation {
 namespace {
@@ -64,18 +65,9 @@ std::string quotedForm(std::string_view text) {
 void debugPrint(std::string_view text) {
   std::string line = quotedForm(text);
   line += '\n';
-  const char* data = line.data();
-  size_t left = line.size();
-  // One write per line; the loop only continues a write the kernel cut short.
-  while (left > 0) {
-    ssize_t n = ::write(STDOUT_FILENO, data, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return;  // a closed standard output loses the diagnostic, nothing more
-    }
-    data += n;
-    left -= static_cast<size_t>(n);
-  }
+  // One write per line (continued only where the kernel cut it short); a
+  // closed standard output loses the diagnostic, nothing more.
+  writeAll(STDOUT_FILENO, line);
 }
 
 }  // namespace platform::foundation

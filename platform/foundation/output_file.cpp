@@ -14,6 +14,15 @@ Status ioError(const std::string& what, const std::filesystem::path& path) {
   return Status::IOError(what + " " + path.string() + ": " + std::strerror(errno));
 }
 
+Status syncFolder(const std::filesystem::path& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const bool synced = fd >= 0 && ::fsync(fd) == 0;
+  if (fd >= 0) ::close(fd);
+  return synced ? Status() : ioError("cannot sync folder", folder);
+}
+
+}  // namespace
+
 bool writeAll(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
     const ssize_t n = ::write(fd, bytes.data(), bytes.size());
@@ -23,15 +32,6 @@ bool writeAll(int fd, std::string_view bytes) {
   }
   return true;
 }
-
-Status syncFolder(const std::filesystem::path& folder) {
-  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  const bool synced = fd >= 0 && ::fsync(fd) == 0;
-  if (fd >= 0) ::close(fd);
-  return synced ? Status() : ioError("cannot sync folder", folder);
-}
-
-}  // namespace
 
 Status replaceFileAtomically(const std::filesystem::path& path, std::string_view bytes,
                              mode_t mode) {

@@ -24,6 +24,10 @@ namespace platform::foundation {
 Status replaceFileAtomically(const std::filesystem::path& path, std::string_view bytes,
                              mode_t mode = 0600);
 
+// Writes all of `bytes` to `fd`, going on after a short or interrupted
+// write; false (errno set) when the descriptor refuses them.
+bool writeAll(int fd, std::string_view bytes);
+
 // Writes a program's result file, the way both extension entries do it. A
 // regular file (or a new one) is replaced whole (replaceFileAtomically,
 // readable by all, 0644). Through a symbolic link the file it points to is

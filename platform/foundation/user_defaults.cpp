@@ -192,9 +192,7 @@ Status lockSuite(const std::filesystem::path& file, std::chrono::milliseconds ti
 }
 
 void logToStandardError(const std::string& message) {
-  std::string line = "UserDefaults: " + message + "\n";
-  ssize_t ignored = ::write(STDERR_FILENO, line.data(), line.size());
-  (void)ignored;
+  writeAll(STDERR_FILENO, "UserDefaults: " + message + "\n");
 }
 
 // Keeps a file the suite cannot go on with for a person to inspect; the
