@@ -16,7 +16,7 @@ TEST(ParseStringsTableTest, ReadsEntriesEscapesAndComments) {
       {R"("k" = "\101\1010\0\u00e9\U00E9\u07FF\U0800\uFFFF\UD800\UDC00";)",
        Table{{"k", "AA0"s + '\0' + "éé\u07FF\u0800\uFFFF\U00010000"}}},
       {R"("k" = "\UD83D \UDC00 \UD83D\U0041 \UDBFF\UDFFF";)", Table{{"k", "� � �A \U0010FFFF"}}},
-      {"\"g1\" = \"a\"; \"no semicolon\" = \"x\"\n\"lost\" = \"b\"; = \"no key\"; \"g2\" = \"c\";",
+      {"\"g1\" = \"a\"; \"no semicolon\" = \"x\"\n\"lost\" = \"b\"; = \"no key\";\"g2\" = \"c\";",
        Table{{"g1", "a"}, {"g2", "c"}}},
       {"\"bad\" = \"\\Uzz\"; \"g3\" = \"d\"; \"cut\" = \"\\", Table{{"g3", "d"}}},
       {" /* only */ // comments\n/* open", Table{}},
