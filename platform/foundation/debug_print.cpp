@@ -1,17 +1,17 @@
 #include "platform/foundation/debug_print.h"
 
+#include <fmt/format.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstdio>
+#include <iterator>
+
+#include "platform/foundation/output_file.h"
 
 namespace platform::foundation {
 namespace {
 
 void appendHexEscape(std::string& out, unsigned value) {
-  char buffer[16];
-  std::snprintf(buffer, sizeof buffer, "\\u{%X}", value);
-  out += buffer;
+  fmt::format_to(std::back_inserter(out), "\\u{{{:X}}}", value);
 }
 
 }  // namespace
@@ -65,18 +65,9 @@ std::string quotedForm(std::string_view text) {
 void debugPrint(std::string_view text) {
   std::string line = quotedForm(text);
   line += '\n';
-  const char* data = line.data();
-  size_t left = line.size();
-  // One write per line; the loop only continues a write the kernel cut short.
-  while (left > 0) {
-    ssize_t n = ::write(STDOUT_FILENO, data, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return;  // a closed standard output loses the diagnostic, nothing more
-    }
-    data += n;
-    left -= static_cast<size_t>(n);
-  }
+  // One write per line (continued only where the kernel cut it short); a
+  // closed standard output loses the diagnostic, nothing more.
+  writeAll(STDOUT_FILENO, line);
 }
 
 }  // namespace platform::foundation

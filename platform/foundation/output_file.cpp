@@ -6,75 +6,79 @@
 
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 
 namespace platform::foundation {
 namespace {
 
-Status writeError(const std::string& path) {
-  return Status::IOError("cannot write " + path + ": " + std::strerror(errno));
+Status ioError(const std::string& what, const std::filesystem::path& path) {
+  return Status::IOError(what + " " + path.string() + ": " + std::strerror(errno));
 }
 
-// Writes all of `bytes` to `fd`, then closes it.
-Status writeAndClose(int fd, std::string_view bytes, const std::string& path) {
-  Status status;
-  size_t written = 0;
-  while (written < bytes.size()) {
-    ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      status = writeError(path);
-      break;
-    }
-    written += static_cast<size_t>(n);
-  }
-  if (::close(fd) != 0 && status.ok()) status = writeError(path);
-  return status;
+Status syncFolder(const std::filesystem::path& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const bool synced = fd >= 0 && ::fsync(fd) == 0;
+  if (fd >= 0) ::close(fd);
+  return synced ? Status() : ioError("cannot sync folder", folder);
 }
 
 }  // namespace
 
+bool writeAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    bytes.remove_prefix(static_cast<size_t>(n));
+  }
+  return true;
+}
+
+Status replaceFileAtomically(const std::filesystem::path& path, std::string_view bytes,
+                             mode_t mode) {
+  const std::filesystem::path folder = path.parent_path().empty() ? "." : path.parent_path();
+  std::string temporary = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
+  // mkostemp opens with O_CREAT|O_EXCL and mode 0600; O_NOFOLLOW on top.
+  const int fd = ::mkostemp(temporary.data(), O_CLOEXEC | O_NOFOLLOW);
+  if (fd < 0) return ioError("cannot create a file in", folder);
+  Status status;
+  if (!writeAll(fd, bytes)) {
+    status = ioError("cannot write", temporary);
+  } else if (::fsync(fd) != 0) {
+    status = ioError("cannot sync", temporary);
+  } else if (::fchmod(fd, mode) != 0) {
+    status = ioError("cannot set the permissions of", temporary);
+  }
+  if (::close(fd) != 0 && status.ok()) status = ioError("cannot write", temporary);
+  if (status.ok() && ::rename(temporary.c_str(), path.c_str()) != 0) {
+    status = ioError("cannot replace", path);
+  }
+  if (!status.ok()) {
+    ::unlink(temporary.c_str());
+    return status;
+  }
+  return syncFolder(folder);
+}
+
 Status writeOutputFile(const std::string& path, std::string_view bytes) {
   std::error_code ec;
   const std::filesystem::file_status target = std::filesystem::status(path, ec);
-  if (std::filesystem::exists(target) && !std::filesystem::is_regular_file(target)) {
-    if (std::filesystem::is_directory(target)) {
-      return Status::InvalidArgument("cannot write " + path + ": it is a directory");
-    }
-    int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
-    if (fd < 0) return writeError(path);
-    return writeAndClose(fd, bytes, path);
+  if (std::filesystem::is_directory(target)) {
+    return Status::InvalidArgument("cannot write " + path + ": it is a directory");
   }
-
+  if (std::filesystem::exists(target) && !std::filesystem::is_regular_file(target)) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0 || !writeAll(fd, bytes)) {
+      Status status = ioError("cannot write", path);
+      if (fd >= 0) ::close(fd);
+      return status;
+    }
+    return ::close(fd) == 0 ? Status() : ioError("cannot write", path);
+  }
   std::filesystem::path destination = std::filesystem::weakly_canonical(path, ec);
   if (ec) destination = path;
-  std::filesystem::path temporary;
-  int fd = -1;
-  for (int attempt = 0; fd < 0 && attempt < 8; ++attempt) {
-    temporary = destination;
-    temporary += ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
-    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0 && errno != EEXIST) return writeError(path);
-  }
-  if (fd < 0) return writeError(path);
-  // Readable by others only once whole: a result is not a secret, a half
-  // written file is nobody's business.
-  if (::fchmod(fd, 0644) != 0) {
-    Status status = writeError(path);
-    ::close(fd);
-    ::unlink(temporary.c_str());
-    return status;
-  }
-  if (Status status = writeAndClose(fd, bytes, path); !status.ok()) {
-    ::unlink(temporary.c_str());
-    return status;
-  }
-  if (::rename(temporary.c_str(), destination.c_str()) != 0) {
-    Status status = writeError(path);
-    ::unlink(temporary.c_str());
-    return status;
-  }
-  return Status();
+  Status status = replaceFileAtomically(destination, bytes, 0644);
+  if (status.ok()) return status;
+  return Status::IOError("cannot write " + path + ": " + status.localizedDescription());
 }
 
 }  // namespace platform::foundation

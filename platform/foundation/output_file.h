@@ -1,8 +1,12 @@
-// Writing a program's result file, the way both extension entries do it.
+// Replacing files whole: the one way this platform writes a file that
+// readers in other processes may be looking at.
 // Thread rule: any thread; two writers of the same path race like two
 // renames do (the last one wins, whole).
 #pragma once
 
+#include <sys/types.h>
+
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -10,14 +14,26 @@
 
 namespace platform::foundation {
 
-// Writes `bytes` to `path`. A regular file (or a new one) is replaced as a
-// whole, so a reader sees the old file or the new one: the bytes go first
-// to a fresh name beside it, created exclusively with owner-only
-// permissions (no existing file or link is ever written through), made
-// readable (0644) once complete, then renamed over it. Through a symbolic
-// link the file it points to is replaced and the link stays. Anything else
-// (a terminal, a pipe, /dev/null) is written to as it is. A directory is
-// refused. Errors (kIOError, kInvalidArgument) name the path and the cause.
+// Replaces the file at `path` with `bytes` so that a reader sees the old
+// file or the new one, never a part: the bytes go to a fresh name in the
+// same folder, created exclusively with owner-only permissions (no existing
+// file or link is ever written through), are synced, given `mode`, renamed
+// over `path`, and the folder is synced. On failure `path` is untouched and
+// no temporary is left; the kIOError names the step, the file or folder and
+// the cause ("cannot create a file in <folder>: ...").
+Status replaceFileAtomically(const std::filesystem::path& path, std::string_view bytes,
+                             mode_t mode = 0600);
+
+// Writes all of `bytes` to `fd`, going on after a short or interrupted
+// write; false (errno set) when the descriptor refuses them.
+bool writeAll(int fd, std::string_view bytes);
+
+// Writes a program's result file, the way both extension entries do it. A
+// regular file (or a new one) is replaced whole (replaceFileAtomically,
+// readable by all, 0644). Through a symbolic link the file it points to is
+// replaced and the link stays. Anything else (a terminal, a pipe, /dev/null)
+// is written to as it is. A directory is refused. Errors (kIOError,
+// kInvalidArgument) read "cannot write <path>: <cause>".
 Status writeOutputFile(const std::string& path, std::string_view bytes);
 
 }  // namespace platform::foundation

@@ -1,6 +1,7 @@
 #include "platform/foundation/user_defaults.h"
 
 #include <fcntl.h>
+#include <fmt/chrono.h>
 #include <plist/plist.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -9,10 +10,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -21,6 +20,7 @@
 
 #include "platform/foundation/bundle.h"
 #include "platform/foundation/container.h"
+#include "platform/foundation/output_file.h"
 
 namespace platform::foundation {
 namespace {
@@ -159,36 +159,12 @@ PlistPtr loadForRead(const std::filesystem::path& path) {
 }
 
 std::string timestamp() {
-  using namespace std::chrono;
-  auto now = system_clock::now();
-  std::time_t t = system_clock::to_time_t(now);
-  std::tm tm{};
-  gmtime_r(&t, &tm);
-  char buffer[64];
-  auto micros = duration_cast<microseconds>(now.time_since_epoch()).count() % 1000000;
-  std::snprintf(buffer, sizeof buffer, "%04d%02d%02dT%02d%02d%02d.%06lldZ", tm.tm_year + 1900,
-                tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec,
-                static_cast<long long>(micros));
-  return buffer;
-}
-
-Status fsyncDirectory(const std::filesystem::path& dir) {
-  Fd fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (fd.get() < 0 || ::fsync(fd.get()) != 0) {
-    return Status::IOError(errnoText("cannot sync folder", dir, errno));
-  }
-  return Status();
-}
-
-Status writeAll(int fd, const char* data, size_t size, const std::filesystem::path& path) {
-  while (size > 0) {
-    ssize_t n = ::write(fd, data, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return Status::IOError(errnoText("cannot write", path, errno));
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
-  return Status();
+  const auto now = std::chrono::system_clock::now();
+  const auto micros =
+      std::chrono::duration_cast<std::chrono::microseconds>(now.time_since_epoch()).count() %
+      1000000;
+  return fmt::format("{:%Y%m%dT%H%M%S}.{:06}Z",
+                     fmt::gmtime(std::chrono::system_clock::to_time_t(now)), micros);
 }
 
 // Holds an exclusive flock on "<file>.lock" for its lifetime.
@@ -216,9 +192,7 @@ Status lockSuite(const std::filesystem::path& file, std::chrono::milliseconds ti
 }
 
 void logToStandardError(const std::string& message) {
-  std::string line = "UserDefaults: " + message + "\n";
-  ssize_t ignored = ::write(STDERR_FILENO, line.data(), line.size());
-  (void)ignored;
+  writeAll(STDERR_FILENO, "UserDefaults: " + message + "\n");
 }
 
 // Keeps a file the suite cannot go on with for a person to inspect; the
@@ -252,8 +226,8 @@ std::optional<std::string> encodeDictionary(plist_t dict) {
 
 // Read-modify-write of one suite file under its lock. A file that cannot be
 // read, or whose dictionary cannot be written back, is set aside.
-Status modify(const std::filesystem::path& file, std::chrono::milliseconds lockTimeout,
-              const std::function<void(plist_t dict)>& change) {
+Status rewrite(const std::filesystem::path& file, std::chrono::milliseconds lockTimeout,
+               const std::function<void(plist_t dict)>& change) {
   std::error_code ec;
   const std::filesystem::path dir = file.parent_path();
   std::filesystem::create_directories(dir, ec);
@@ -265,11 +239,10 @@ Status modify(const std::filesystem::path& file, std::chrono::milliseconds lockT
 
   int err = 0;
   PlistPtr dict;
+  const char* setAsideAs = nullptr;
   if (auto bytes = readFile(file, &err)) {
     dict = parseDictionary(*bytes);
-    if (!dict) {
-      if (Status s = setAside(file, "unreadable"); !s.ok()) return s;
-    }
+    if (!dict) setAsideAs = "unreadable";
   } else if (err != ENOENT) {
     return Status::IOError(errnoText("cannot read", file, err));
   }
@@ -277,37 +250,49 @@ Status modify(const std::filesystem::path& file, std::chrono::milliseconds lockT
   if (!dict) dict.reset(plist_new_dict());
   change(static_cast<plist_t>(dict.get()));
   std::optional<std::string> encoded = encodeDictionary(static_cast<plist_t>(dict.get()));
-  bool setAsideFirst = false;  // the file's own contents cannot be written back
-  if (!encoded) {
-    // Either the change or what the file held cannot be written back.
+  if (!encoded && fromFile) {
+    // What the file held cannot be written back: the change goes in alone.
     PlistPtr fresh(plist_new_dict());
     change(static_cast<plist_t>(fresh.get()));
     encoded = encodeDictionary(static_cast<plist_t>(fresh.get()));
-    if (!encoded) {
-      return Status::InvalidArgument("cannot store the value in " + file.string() +
-                                     ": keys and strings must be UTF-8 text");
-    }
-    setAsideFirst = fromFile;
+    setAsideAs = "unwritable";
   }
+  if (!encoded) {
+    return Status::InvalidArgument("cannot store the value in " + file.string() +
+                                   ": keys and strings must be UTF-8 text");
+  }
+  if (setAsideAs) {
+    if (Status s = setAside(file, setAsideAs); !s.ok()) return s;
+  }
+  return replaceFileAtomically(file, *encoded);
+}
 
-  std::string tmpl = (dir / ("." + file.filename().string() + ".XXXXXX")).string();
-  Fd tmp(::mkostemp(tmpl.data(), O_CLOEXEC));  // created exclusively, mode 0600
-  if (tmp.get() < 0) {
-    return Status::IOError(errnoText("cannot create a file in", dir, errno));
-  }
-  Status written = writeAll(tmp.get(), encoded->data(), encoded->size(), tmpl);
-  if (written.ok() && ::fsync(tmp.get()) != 0) {
-    written = Status::IOError(errnoText("cannot sync", tmpl, errno));
-  }
-  if (written.ok() && setAsideFirst) written = setAside(file, "unwritable");
-  if (written.ok() && ::rename(tmpl.c_str(), file.c_str()) != 0) {
-    written = Status::IOError(errnoText("cannot replace", file, errno));
-  }
-  if (!written.ok()) {
-    ::unlink(tmpl.c_str());
-    return written;
-  }
-  return fsyncDirectory(dir);
+// One key's change, logged when it fails.
+Status modify(const std::filesystem::path& file, std::chrono::milliseconds lockTimeout,
+              std::string_view key,
+              const std::function<void(plist_t dict, const char* key)>& change) {
+  if (!keyIsUsable(key)) return unusableKey(key);
+  const std::string k(key);
+  Status s = rewrite(file, lockTimeout, [&](plist_t dict) { change(dict, k.c_str()); });
+  if (!s.ok()) logToStandardError(s.localizedDescription());
+  return s;
+}
+
+// The item under `key` when it is of `type`, with the dictionary owning it.
+struct Item {
+  PlistPtr dict;
+  plist_t node = nullptr;
+};
+
+Item findItem(const std::filesystem::path& file, std::string_view key, plist_type type) {
+  Item item;
+  if (!keyIsUsable(key)) return item;
+  item.dict = loadForRead(file);
+  if (!item.dict) return item;
+  plist_t node =
+      plist_dict_get_item(static_cast<plist_t>(item.dict.get()), std::string(key).c_str());
+  if (node && plist_get_node_type(node) == type) item.node = node;
+  return item;
 }
 
 std::filesystem::path preferencesFile(const std::filesystem::path& container,
@@ -330,30 +315,21 @@ UserDefaults UserDefaults::standardFor(std::string_view bundleIdentifier) {
 }
 
 std::optional<UserDefaults::Data> UserDefaults::data(std::string_view key) const {
-  if (!keyIsUsable(key)) return std::nullopt;
-  PlistPtr dict = loadForRead(file_);
-  if (!dict) return std::nullopt;
-  plist_t item = plist_dict_get_item(static_cast<plist_t>(dict.get()), std::string(key).c_str());
-  if (!item || plist_get_node_type(item) != PLIST_DATA) return std::nullopt;
+  Item item = findItem(file_, key, PLIST_DATA);
+  if (!item.node) return std::nullopt;
   uint64_t length = 0;
-  const char* bytes = plist_get_data_ptr(item, &length);
-  if (!bytes) return Data();
-  return Data(reinterpret_cast<const std::uint8_t*>(bytes),
-              reinterpret_cast<const std::uint8_t*>(bytes) + length);
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(plist_get_data_ptr(item.node, &length));
+  return bytes ? Data(bytes, bytes + length) : Data();
 }
 
 std::optional<std::string> UserDefaults::string(std::string_view key) const {
-  if (!keyIsUsable(key)) return std::nullopt;
-  PlistPtr dict = loadForRead(file_);
-  if (!dict) return std::nullopt;
-  plist_t item = plist_dict_get_item(static_cast<plist_t>(dict.get()), std::string(key).c_str());
-  if (!item || plist_get_node_type(item) != PLIST_STRING) return std::nullopt;
+  Item item = findItem(file_, key, PLIST_STRING);
+  if (!item.node) return std::nullopt;
   // By pointer and length: libplist aborts when asked for a string holding a
   // NUL byte (UTF-16 U+0000 in a binary file) as a C string.
   uint64_t length = 0;
-  const char* value = plist_get_string_ptr(item, &length);
-  if (!value) return std::string();
-  return std::string(value, length);
+  const char* value = plist_get_string_ptr(item.node, &length);
+  return value ? std::string(value, length) : std::string();
 }
 
 std::vector<std::string> UserDefaults::keys() const {
@@ -376,40 +352,28 @@ std::vector<std::string> UserDefaults::keys() const {
 }
 
 Status UserDefaults::set(std::string_view key, const Data& value) const {
-  if (!keyIsUsable(key)) return unusableKey(key);
-  std::string k(key);
-  Status s = modify(file_, lockTimeout_, [&](plist_t dict) {
-    plist_dict_set_item(dict, k.c_str(),
+  return modify(file_, lockTimeout_, key, [&](plist_t dict, const char* k) {
+    plist_dict_set_item(dict, k,
                         plist_new_data(reinterpret_cast<const char*>(value.data()), value.size()));
   });
-  if (!s.ok()) logToStandardError(s.localizedDescription());
-  return s;
 }
 
 Status UserDefaults::set(std::string_view key, std::string_view value) const {
-  if (!keyIsUsable(key)) return unusableKey(key);
   // Strings are stored as C strings: refuse rather than store a shorter one.
   if (value.find('\0') != std::string_view::npos) {
     return Status::InvalidArgument("the string for preference key \"" + std::string(key) +
                                    "\" holds a NUL byte; store it as data");
   }
-  std::string k(key);
-  std::string v(value);
-  Status s = modify(file_, lockTimeout_, [&](plist_t dict) {
-    plist_dict_set_item(dict, k.c_str(), plist_new_string(v.c_str()));
+  const std::string v(value);
+  return modify(file_, lockTimeout_, key, [&](plist_t dict, const char* k) {
+    plist_dict_set_item(dict, k, plist_new_string(v.c_str()));
   });
-  if (!s.ok()) logToStandardError(s.localizedDescription());
-  return s;
 }
 
 Status UserDefaults::removeObject(std::string_view key) const {
-  if (!keyIsUsable(key)) return unusableKey(key);
-  std::string k(key);
-  Status s = modify(file_, lockTimeout_, [&](plist_t dict) {
-    if (plist_dict_get_item(dict, k.c_str())) plist_dict_remove_item(dict, k.c_str());
+  return modify(file_, lockTimeout_, key, [](plist_t dict, const char* k) {
+    if (plist_dict_get_item(dict, k)) plist_dict_remove_item(dict, k);
   });
-  if (!s.ok()) logToStandardError(s.localizedDescription());
-  return s;
 }
 
 }  // namespace platform::foundation

@@ -15,7 +15,7 @@ Result<NSCoder> NSCoder::archiveFromData(std::string_view data) {
   }
   NSCoder coder;
   coder.values_ = std::move(parsed);
-  return std::move(coder);
+  return coder;
 }
 
 std::string NSCoder::archivedData() const { return values_.dump(); }

@@ -2,6 +2,7 @@
 
 #include <map>
 #include <mutex>
+#include <nlohmann/json.hpp>
 
 namespace platform::intents {
 namespace {

@@ -8,15 +8,17 @@
 
 #include <functional>
 #include <memory>
+#include <nlohmann/json_fwd.hpp>
 #include <string>
 #include <string_view>
 #include <type_traits>
 #include <vector>
 
 #include "platform/foundation/status.h"
-#include "platform/intents/coder.h"
 
 namespace platform::intents {
+
+class NSCoder;
 
 // Root of the classes the runtime can create by name.
 class NSObject {

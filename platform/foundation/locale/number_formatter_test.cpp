@@ -3,119 +3,52 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
 
 namespace platform::foundation {
-namespace {
+using Mode = NumberFormatter::RoundingMode;
+using Style = NumberFormatter::Style;
+const std::vector<double> kTies{2.345, -2.345, 2.355, 2.349, 2.341};
 
-NumberFormatter twoDigitDollars() {
-  NumberFormatter formatter;
-  formatter.numberStyle = NumberFormatter::Style::kDecimal;
-  formatter.minimumFractionDigits = 2;
-  formatter.maximumFractionDigits = 2;
-  formatter.locale = "en_US";
-  formatter.groupingSeparator = ",";
-  return formatter;
-}
-
-TEST(NumberFormatterTest, FormatsEnglishDecimalsWithTwoDigits) {
+// Each row formats its values (texts joined by spaces, "-" for none) with
+// a formatter of two-digit en_US decimals grouped by ",", changed as it says.
+TEST(NumberFormatterTest, FormatsLikeThePlatformFormatter) {
   struct Row {
-    double value;
+    std::vector<double> values;
     std::string expected;
+    Mode mode = Mode::kHalfEven;
+    std::optional<int> min = 2, max = 2;
+    Style style = Style::kDecimal;
+    std::string locale = "en_US";
+    std::optional<std::string> grouping = ",";
   };
   const Row rows[] = {
-      {1234.5, "1,234.50"},
-      {0, "0.00"},
-      {1000000, "1,000,000.00"},
-      {1e9, "1,000,000,000.00"},
-      {12345.678, "12,345.68"},
-      {999.999, "1,000.00"},
-      {-1234.5, "-1,234.50"},
-      {0.004, "0.00"},
-      {0.5, "0.50"},
+      {{1234.5, 0, 1e9, 999.999, -0.004}, "1,234.50 0.00 1,000,000,000.00 1,000.00 -0.00"},
+      // ICU rounds the shortest decimal that reads back as the double.
+      {{0.015, 0.025, 2.675, -0.125, 5e-324}, "0.02 0.02 2.68 -0.12 0.00"},
+      {{NAN, HUGE_VAL, -HUGE_VAL}, "NaN ∞ -∞"},
+      {kTies, "2.34 -2.34 2.36 2.35 2.34"},
+      {kTies, "2.34 -2.35 2.35 2.34 2.34", Mode::kFloor},
+      {kTies, "2.35 -2.34 2.36 2.35 2.35", Mode::kCeiling},
+      {{1234567.891}, "1'234'567.89", Mode::kHalfEven, 2, 2, Style::kDecimal, "en_US", "'"},
+      {{1234.5}, "1.234,50", Mode::kHalfEven, 2, 2, Style::kDecimal, "de_DE", std::nullopt},
+      {{1234.5, 1}, "1234.50 1.00", Mode::kHalfEven, 2, 2, Style::kDecimal, "zz_not_a_locale"},
+      {{1.5, 0}, "1.5000 0.0000", Mode::kHalfEven, 4},  // the minimum raises the maximum
+      {{1234.56789, 2}, "1,234.568 2", Mode::kHalfEven, {}, {}},
+      {{1234.56789, 0.5}, "1235 0", Mode::kHalfEven, {}, {}, Style::kNone},
+      {{1}, "1." + std::string(999, '0'), Mode::kHalfEven, 999, 999},
+      {{1}, "-", Mode::kHalfEven, 2, 1000},
+      {{1}, "-", Mode::kHalfEven, 2, -1},
+      {{1}, "-", Mode::kHalfEven, -1},
+      {{1}, "-", Mode::kHalfEven, 1000},
   };
   for (const Row& row : rows) {
-    EXPECT_EQ(twoDigitDollars().string(row.value), row.expected) << row.value;
+    const NumberFormatter f{row.style, row.min, row.max, row.locale, row.grouping, row.mode};
+    std::string texts;
+    for (double value : row.values) {
+      texts += (texts.empty() ? "" : " ") + f.string(value).value_or("-");
+    }
+    EXPECT_EQ(texts, row.expected);
   }
 }
 
-TEST(NumberFormatterTest, RoundsHalfToEvenOnTheShortestDecimal) {
-  // ICU rounds the shortest decimal that reads back as the double, so 0.015
-  // (stored as 0.01499999...) still counts as a tie and goes to the even 2.
-  struct Row {
-    double value;
-    std::string expected;
-  };
-  const Row rows[] = {
-      {0.005, "0.00"}, {0.015, "0.02"}, {0.025, "0.02"},   {0.125, "0.12"},
-      {0.375, "0.38"}, {2.675, "2.68"}, {-0.125, "-0.12"},
-  };
-  for (const Row& row : rows) {
-    EXPECT_EQ(twoDigitDollars().string(row.value), row.expected) << row.value;
-  }
-}
-
-TEST(NumberFormatterTest, NegativeZeroKeepsItsSign) {
-  EXPECT_EQ(twoDigitDollars().string(-0.0), "-0.00");
-}
-
-TEST(NumberFormatterTest, NonFiniteValuesComeOutAsTheLocaleWritesThem) {
-  EXPECT_EQ(twoDigitDollars().string(std::numeric_limits<double>::quiet_NaN()), "NaN");
-  EXPECT_EQ(twoDigitDollars().string(std::numeric_limits<double>::infinity()), "\xE2\x88\x9E");
-  EXPECT_EQ(twoDigitDollars().string(-std::numeric_limits<double>::infinity()), "-\xE2\x88\x9E");
-}
-
-TEST(NumberFormatterTest, ExtremeMagnitudesKeepEveryDigit) {
-  auto text = twoDigitDollars().string(std::numeric_limits<double>::max());
-  ASSERT_TRUE(text.has_value());
-  EXPECT_EQ(text->substr(0, 6), "179,76");
-  EXPECT_EQ(text->substr(text->size() - 3), ".00");
-  EXPECT_EQ(twoDigitDollars().string(std::numeric_limits<double>::denorm_min()), "0.00");
-}
-
-TEST(NumberFormatterTest, UsesTheGivenGroupingSeparator) {
-  NumberFormatter formatter = twoDigitDollars();
-  formatter.groupingSeparator = "'";
-  EXPECT_EQ(formatter.string(1234567.891), "1'234'567.89");
-}
-
-TEST(NumberFormatterTest, FollowsTheLocale) {
-  NumberFormatter formatter = twoDigitDollars();
-  formatter.locale = "de_DE";
-  formatter.groupingSeparator.reset();
-  EXPECT_EQ(formatter.string(1234.5), "1.234,50");
-}
-
-TEST(NumberFormatterTest, StyleDefaults) {
-  NumberFormatter decimal;
-  decimal.numberStyle = NumberFormatter::Style::kDecimal;
-  EXPECT_EQ(decimal.string(1234.56789), "1,234.568");
-  EXPECT_EQ(decimal.string(2), "2");
-  NumberFormatter none;
-  EXPECT_EQ(none.string(1234.56789), "1235");
-}
-
-TEST(NumberFormatterTest, MinimumAboveMaximumRaisesTheMaximum) {
-  NumberFormatter formatter = twoDigitDollars();
-  formatter.minimumFractionDigits = 4;
-  EXPECT_EQ(formatter.string(1.5), "1.5000");
-}
-
-TEST(NumberFormatterTest, UnusableDigitCountsGiveNothing) {
-  NumberFormatter formatter = twoDigitDollars();
-  formatter.maximumFractionDigits = -1;
-  EXPECT_EQ(formatter.string(1), std::nullopt);
-  formatter.maximumFractionDigits = 1000;
-  EXPECT_EQ(formatter.string(1), std::nullopt);
-}
-
-TEST(NumberFormatterTest, UnknownLocaleStillFormats) {
-  NumberFormatter formatter = twoDigitDollars();
-  formatter.locale = "zz_not_a_locale";
-  EXPECT_TRUE(formatter.string(1234.5).has_value());
-  formatter.locale = "";
-  EXPECT_TRUE(formatter.string(1234.5).has_value());
-}
-
-}  // namespace
 }  // namespace platform::foundation

@@ -34,9 +34,9 @@ std::shared_ptr<const Table> currentTable() {
 }
 
 void appendUtf8(std::string& out, uint32_t codePoint) {
-  if (codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
-    codePoint = 0xFFFD;
-  }
+  // Escapes reach at most U+10FFFF (a surrogate pair); a lone surrogate is
+  // no character.
+  if (codePoint >= 0xD800 && codePoint <= 0xDFFF) codePoint = 0xFFFD;
   if (codePoint < 0x80) {
     out += static_cast<char>(codePoint);
   } else if (codePoint < 0x800) {
