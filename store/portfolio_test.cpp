@@ -1,146 +1,164 @@
 #include "store/portfolio.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cmath>
-#include <limits>
 
+#include "platform/foundation/user_defaults.h"
+#include "store/shared_realm_configuration.h"
+#include "store/snapshot_store.h"
 #include "tests/support/test_support.h"
 
 namespace quorvel {
 namespace {
 
-using platform::foundation::Status;
+using platform::foundation::UserDefaults;
+using quorvel::testing::CapturedStdout;
+using quorvel::testing::ScopedHome;
 
-TEST(PortfolioWidgetJsonTest, WritesCompactMembersInOrder) {
-  auto json = encodeJSON(PortfolioWidget{12345.678, 12000});
+template <class Record, class Decode>
+void expectBytes(const Record& record, const std::string& bytes, Decode decode) {
+  auto json = encodeJSON(record);
   ASSERT_OK(json.status);
-  EXPECT_EQ(*json.value, R"({"todayBalance":12345.678,"yesterdayBalance":12000})");
-  EXPECT_EQ(*encodeJSON(PortfolioWidget{0, -0.0}).value,
-            R"({"todayBalance":0,"yesterdayBalance":-0})");
-  EXPECT_EQ(*encodeJSON(Portfolio{"btc\"usdt", 0.5, 31000, -500}).value,
-            R"({"symbol":"btc\"usdt","amount":0.5,"price":31000,"priceChange":-500})");
+  EXPECT_EQ(*json.value, bytes);
+  auto back = decode(bytes);
+  ASSERT_OK(back.status);
+  EXPECT_EQ(*back.value, record);
 }
 
-TEST(PortfolioWidgetJsonTest, NumbersReadBackToTheSameDouble) {
-  // The last three: plain digits would be their shortest form, which the
-  // reader refuses past 64 bits.
-  const double values[] = {
-      0.1 + 0.2,
-      1e-300,
-      5e-324,
-      1.7976931348623157e308,
-      -123456789.123456789,
-      1e21,
-      69010.01 * 0.123456789,
-      4.3092233720368549e+20,
-      12345678901234567890.0,
-      9223372036854775808.0,
+TEST(PortfolioJsonTest, WritesCompactOrderedMembersAndShortestNumbersThatReadBack) {
+  const std::pair<PortfolioWidget, std::string> rows[] = {
+      {{12345.678, 12000}, R"({"todayBalance":12345.678,"yesterdayBalance":12000})"},
+      {{-0.0, 0}, R"({"todayBalance":-0,"yesterdayBalance":0})"},
+      {{1e5, 0.1 + 0.2}, R"({"todayBalance":1e+05,"yesterdayBalance":0.30000000000000004})"},
+      {{5e-324, -1.7976931348623157e308},
+       R"({"todayBalance":5e-324,"yesterdayBalance":-1.7976931348623157e+308})"},
+      // Past 2^63 plain digits would read back as an integer the reader refuses.
+      {{9223372036854775808.0, -4.3092233720368549e+20},
+       R"({"todayBalance":9.223372036854776e+18,"yesterdayBalance":-4.309223372036855e+20})"},
+      {{9223372036854774784.0, 1e21},
+       R"({"todayBalance":9223372036854774784,"yesterdayBalance":1e+21})"},
   };
-  for (double today : values) {
-    auto json = encodeJSON(PortfolioWidget{today, -today});
-    ASSERT_OK(json.status);
-    auto back = decodePortfolioWidget(*json.value);
-    ASSERT_OK(back.status) << *json.value;
-    EXPECT_EQ(back.value->todayBalance, today) << *json.value;
-    EXPECT_EQ(back.value->yesterdayBalance, -today) << *json.value;
+  for (const auto& [snapshot, bytes] : rows) expectBytes(snapshot, bytes, decodePortfolioWidget);
+  auto line = encodeJSON(Portfolio{"a\"\\\n\t\x01\x7f/é", 0.5, 31000, -500});
+  EXPECT_EQ(*line.value,
+            "{\"symbol\":\"a\\\"\\\\\\n\\t\\u0001\x7f/é\",\"amount\":0.5,\"price\":31000,"
+            "\"priceChange\":-500}");
+  EXPECT_EQ(*decodePortfolio(*line.value).value,
+            (Portfolio{"a\"\\\n\t\x01\x7f/é", 0.5, 31000, -500}));
+}
+
+TEST(PortfolioJsonTest, ValuesThatAreNotFiniteCannotBeWritten) {
+  const std::pair<double, const char*> rows[] = {
+      {NAN, "Double.nan"}, {INFINITY, "Double.infinity"}, {-INFINITY, "-Double.infinity"}};
+  for (const auto& [value, name] : rows) {
+    EXPECT_EQ(encodeJSON(PortfolioWidget{1, value}).status.localizedDescription(),
+              std::string("invalidValue(") + name + ", codingPath: [\"yesterdayBalance\"], " +
+                  "Unable to encode " + name + " directly in JSON.)");
+    EXPECT_FALSE(encodeJSON(Portfolio{"x", 1, 2, value}).ok());
   }
 }
 
-TEST(PortfolioWidgetJsonTest, NonFiniteValuesCannotBeWritten) {
-  const double bad[] = {std::nan(""), std::numeric_limits<double>::infinity(),
-                        -std::numeric_limits<double>::infinity()};
-  for (double value : bad) {
-    auto today = encodeJSON(PortfolioWidget{value, 1});
-    EXPECT_FALSE(today.ok());
-    EXPECT_FALSE(today.value.has_value());
-    EXPECT_NE(today.status.localizedDescription().find("todayBalance"), std::string::npos);
-    EXPECT_FALSE(encodeJSON(PortfolioWidget{1, value}).ok());
-    EXPECT_FALSE(encodeJSON(Portfolio{"x", 1, value, 0}).ok());
+TEST(PortfolioJsonTest, ReadingDefaultsWhatIsMissingAndRefusesOtherTypes) {
+  const std::pair<const char*, std::string> rows[] = {
+      {R"( {"yesterdayBalance":2,"x":"y","n":{"todayBalance":9},"todayBalance":null} )", "0 2"},
+      {R"({"todayBalance":1e2,"yesterdayBalance":18446744073709551615})", "100 1.84467e+19"},
+      {R"({"todayBalance":"12"})",
+       "typeMismatch(Double, codingPath: [\"todayBalance\"], "
+       "Expected to decode Double but found a string instead.)"},
+      {R"({"todayBalance":1,"yesterdayBalance":[true]})",
+       "typeMismatch(Double, codingPath: [\"yesterdayBalance\"], Expected to decode Double but "
+       "found an array instead.)"},
+      {R"({"todayBalance":{}})",
+       "typeMismatch(Double, codingPath: [\"todayBalance\"], Expected "
+       "to decode Double but found a dictionary instead.)"},
+      {R"({"todayBalance":false})",
+       "typeMismatch(Double, codingPath: [\"todayBalance\"], "
+       "Expected to decode Double but found a bool instead.)"},
+      {"null",
+       "typeMismatch(Dictionary<String, Any>, codingPath: [], Expected to decode "
+       "Dictionary<String, Any> but found null instead.)"},
+      {"42",
+       "typeMismatch(Dictionary<String, Any>, codingPath: [], Expected to decode "
+       "Dictionary<String, Any> but found a number instead.)"},
+      {"{",
+       "dataCorrupted(codingPath: [], The given data was not valid JSON. (The JSON document "
+       "has an improper structure: missing or superfluous commas, braces, missing keys, "
+       "etc.))"},
+  };
+  for (const auto& [json, expected] : rows) {
+    auto result = decodePortfolioWidget(json);
+    std::ostringstream shown;
+    if (result.ok()) shown << result.value->todayBalance << " " << result.value->yesterdayBalance;
+    EXPECT_EQ(result.ok() ? shown.str() : result.status.localizedDescription(), expected) << json;
   }
+  EXPECT_EQ(*decodePortfolio("{}").value, Portfolio{});
+  EXPECT_EQ(decodePortfolio(R"({"symbol":5})").status.localizedDescription(),
+            "typeMismatch(String, codingPath: [\"symbol\"], Expected to decode String but found "
+            "a number instead.)");
 }
 
-TEST(PortfolioWidgetJsonTest, ReadingIsLenientOnlyAboutAbsence) {
-  struct Row {
-    const char* json;
-    std::optional<PortfolioWidget> expected;
-  };
-  const Row rows[] = {
-      {R"({"todayBalance":1.5,"yesterdayBalance":2})", PortfolioWidget{1.5, 2}},
-      {R"({"yesterdayBalance":2,"todayBalance":1.5})", PortfolioWidget{1.5, 2}},
-      {R"({"yesterdayBalance":7})", PortfolioWidget{0, 7}},
-      {R"({"todayBalance":null,"yesterdayBalance":2})", PortfolioWidget{0, 2}},
-      {R"({})", PortfolioWidget{0, 0}},
-      {R"({"todayBalance":3,"other":"x","nested":{"todayBalance":9}})", PortfolioWidget{3, 0}},
-      {R"({"todayBalance":1e2,"yesterdayBalance":-0.5E-1})", PortfolioWidget{100, -0.05}},
-      {R"( {"todayBalance" : 18446744073709551615} )", PortfolioWidget{18446744073709551615.0, 0}},
-      {R"({"todayBalance":"12"})", std::nullopt},
-      {R"({"todayBalance":true})", std::nullopt},
-      {R"({"todayBalance":[1]})", std::nullopt},
-      {R"({"todayBalance":{}})", std::nullopt},
-      {R"({"todayBalance":1,"yesterdayBalance":"2"})", std::nullopt},
-      {R"([{"todayBalance":1}])", std::nullopt},
-      {R"("text")", std::nullopt},
-      {"42", std::nullopt},
-      {"null", std::nullopt},
-      {"", std::nullopt},
-      {"{", std::nullopt},
-      {"not json", std::nullopt},
-  };
-  for (const Row& row : rows) {
-    auto result = decodePortfolioWidget(row.json);
-    if (row.expected) {
-      ASSERT_OK(result.status);
-      EXPECT_EQ(*result.value, *row.expected) << row.json;
-    } else {
-      EXPECT_FALSE(result.ok()) << row.json;
-      EXPECT_FALSE(result.status.localizedDescription().empty()) << row.json;
+UserDefaults suite() { return *UserDefaults::suite(appGroupIdentifier); }
+
+TEST(SnapshotStoreTest, ProcessesSaveWholeSnapshotsThatLoadBackExactly) {
+  ScopedHome home;
+  CapturedStdout out;
+  EXPECT_EQ(loadPortfolioWidget(), std::nullopt);
+  std::vector<pid_t> children;
+  for (int p = 1; p <= 4; ++p) {
+    if (pid_t pid = ::fork(); pid != 0) {
+      children.push_back(pid);
+      continue;
     }
-  }
-}
-
-TEST(PortfolioJsonTest, DefaultsAndTypeErrors) {
-  auto empty = decodePortfolio("{}");
-  ASSERT_OK(empty.status);
-  EXPECT_EQ(*empty.value, (Portfolio{"", 0, 0, 0}));
-  EXPECT_FALSE(decodePortfolio(R"({"symbol":5})").ok());
-  auto full = decodePortfolio(R"({"symbol":"ethusdt","amount":2,"price":10,"priceChange":1.5})");
-  EXPECT_EQ(*full.value, (Portfolio{"ethusdt", 2, 10, 1.5}));
-}
-
-// The JSON parsing test suite run through the snapshot decoder: bytes that
-// are not JSON must be refused without a crash, and valid JSON that is not
-// a snapshot object is refused too.
-TEST(PortfolioWidgetJsonTest, JsonTestSuiteNeverCrashesTheDecoder) {
-  const auto dir = quorvel::testing::fixturePath("json-test-suite/test_parsing");
-  int rejectedN = 0, totalN = 0, acceptedY = 0, totalY = 0, acceptedI = 0, totalI = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-    const std::string name = entry.path().filename().string();
-    const std::string bytes = quorvel::testing::readFileBytes(entry.path());
-    auto result = decodePortfolioWidget(bytes);
-    switch (name[0]) {
-      case 'n':
-        ++totalN;
-        EXPECT_FALSE(result.ok()) << name << " was accepted";
-        if (!result.ok()) ++rejectedN;
-        break;
-      case 'y':
-        ++totalY;
-        if (result.ok()) ++acceptedY;
-        break;
-      case 'i':
-        ++totalI;
-        if (result.ok()) ++acceptedI;
-        break;
+    for (int i = 0; i < 10; ++i) {
+      savePortfolioWidget(1000.5 * p + i, (1000.5 * p + i) * 2);
+      auto seen = loadPortfolioWidget();
+      if (!seen || seen->yesterdayBalance != seen->todayBalance * 2) ::_exit(2);
     }
+    ::_exit(0);
   }
-  EXPECT_EQ(totalN, 188);
-  EXPECT_EQ(rejectedN, totalN);
-  // Valid documents decode only when they are an object without members of
-  // the wrong type; report how they fared.
-  std::printf(
-      "json-test-suite: n_ %d/%d refused; y_ %d/%d decoded as a snapshot; i_ %d/%d decoded\n",
-      rejectedN, totalN, acceptedY, totalY, acceptedI, totalI);
+  for (pid_t pid : children) {
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_EQ(status, 0);
+  }
+  savePortfolioWidget(12345.678, 0);
+  EXPECT_EQ(loadPortfolioWidget(), (PortfolioWidget{12345.678, 0}));
+  auto data = suite().data(kPortfolioWidgetKey);
+  EXPECT_EQ(std::string(data->begin(), data->end()),
+            R"({"todayBalance":12345.678,"yesterdayBalance":0})");
+  savePortfolioWidget(NAN, 1);  // logged; the stored snapshot stays
+  EXPECT_EQ(loadPortfolioWidget(), (PortfolioWidget{12345.678, 0}));
+  EXPECT_EQ(out.finish(),
+            "\"Unable to Encode Configs (invalidValue(Double.nan, codingPath: "
+            "[\\\"todayBalance\\\"], Unable to encode Double.nan directly in JSON.))\"\n");
+}
+
+TEST(SnapshotStoreTest, StoredValuesThatAreNotASnapshotLoadAsNone) {
+  ScopedHome home;
+  const std::string bad = R"({"todayBalance":"12"})";
+  ASSERT_OK(suite().set(kPortfolioWidgetKey, UserDefaults::Data(bad.begin(), bad.end())));
+  CapturedStdout out;
+  EXPECT_EQ(loadPortfolioWidget(), std::nullopt);
+  EXPECT_EQ(suite().data(kPortfolioWidgetKey), UserDefaults::Data(bad.begin(), bad.end()));
+  ASSERT_OK(suite().set(kPortfolioWidgetKey, R"({"todayBalance":1})"));  // text, not data
+  EXPECT_EQ(loadPortfolioWidget(), std::nullopt);
+  EXPECT_EQ(out.finish(),
+            "\"Unable to Decode Configs (typeMismatch(Double, codingPath: [\\\"todayBalance\\\"], "
+            "Expected to decode Double but found a string instead.))\"\n");
+}
+
+TEST(SnapshotStoreTest, NoContainerMeansNothingStoredOrLoaded) {
+  quorvel::testing::TempDir dir;
+  quorvel::testing::writeFileBytes(dir.path() / "file", "x");
+  quorvel::testing::ScopedEnv env("QUORVEL_HOME", (dir.path() / "file").string());
+  CapturedStdout out;
+  savePortfolioWidget(1, 2);
+  EXPECT_EQ(loadPortfolioWidget(), std::nullopt);
+  EXPECT_EQ(out.finish(), "");
+  EXPECT_EQ(std::filesystem::directory_iterator(dir.path())->path().filename(), "file");
 }
 
 }  // namespace

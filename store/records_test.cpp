@@ -1,143 +1,124 @@
 #include "store/records.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
-#include "platform/objectstore/realm.h"
+#include "store/shared_realm_configuration.h"
 #include "tests/support/test_support.h"
 
 namespace quorvel {
 namespace {
 
+using platform::objectstore::Realm;
+using platform::objectstore::Value;
+using quorvel::testing::CapturedStdout;
+using quorvel::testing::ScopedHome;
+
+// Every stored property that holds a value, as the store would write it.
 template <class T>
-T mapped(const char* json) {
+std::string render(const T& record) {
+  std::string out;
+  for (const auto& p : T::schema().properties) {
+    Value v = p.get(&record);
+    if (auto* s = std::get_if<std::string>(&v)) out += " " + p.name + "=" + *s;
+    if (auto* d = std::get_if<double>(&v)) out += " " + p.name + "=" + std::to_string(*d);
+    if (auto* i = std::get_if<std::int64_t>(&v)) out += " " + p.name + "=" + std::to_string(*i);
+  }
+  return out;
+}
+
+template <class T>
+std::string mapped(const char* json) {
   simdjson::dom::parser parser;
   simdjson::padded_string padded{std::string_view(json)};
-  simdjson::dom::object object = parser.parse(padded).get_object().value();
-  return platform::json::mapObject<T>(object);
+  return render(platform::json::mapObject<T>(parser.parse(padded).get_object().value()));
 }
 
-TEST(RecordsTest, PairTakesStringMembersAndLeavesTheRestAbsent) {
-  auto pair = mapped<Pair>(
-      R"({"symbol":"BTCUSDT","lastPrice":"43714.03","priceChange":"-500.5","count":12})");
-  EXPECT_EQ(pair.symbol, "BTCUSDT");
-  EXPECT_EQ(pair.lastPrice, "43714.03");
-  EXPECT_EQ(pair.priceChange, "-500.5");
-  EXPECT_EQ(pair.priceChangePercent, std::nullopt);
-  EXPECT_EQ(pair.volume, std::nullopt);
-  EXPECT_EQ(pair.quoteVolume, std::nullopt);
-  EXPECT_EQ(pair.openPrice, std::nullopt);
-  EXPECT_EQ(pair.highPrice, std::nullopt);
-  EXPECT_EQ(pair.lowPrice, std::nullopt);
-  EXPECT_EQ(pair.order, 0);
+TEST(RecordsTest, MappingTakesTopLevelStringsByExactNameAndNothingElse) {
+  const std::pair<std::string, std::string> rows[] = {
+      {mapped<Pair>(R"({"symbol":"BTCUSDT","lastPrice":"1","priceChange":"-2","priceChangePercent":
+           "3","volume":"4","quoteVolume":"5","openPrice":"6","highPrice":"7","lowPrice":"8"})"),
+       " symbol=BTCUSDT lastPrice=1 priceChange=-2 priceChangePercent=3 volume=4 quoteVolume=5 "
+       "order=0 openPrice=6 highPrice=7 lowPrice=8"},
+      {mapped<Pair>(R"({"symbol":"X","symbol":"Y","lastPrice":1,"priceChange":null,"volume":true,
+           "openPrice":["1"],"highPrice":{"a":"1"},"LOWPRICE":"1","n":{"lowPrice":"1"}})"),
+       " symbol=X order=0"},
+      {mapped<PortfolioPair>(R"({"s":"BTCUSDT","c":"1","p":"2","P":"3","v":"4","q":"5","o":"6",
+           "h":"7","l":"8","symbol":"x","lastPrice":"9","baseAsset":"B","amount":2})"),
+       " symbol=BTCUSDT lastPrice=1 priceChange=2 priceChangePercent=3 volume=4 quoteVolume=5 "
+       "openPrice=6 highPrice=7 lowPrice=8"},
+      {mapped<SpotPair>(R"({"s":"İX","c":"1","p":"2","P":"3","v":"4","q":"5","o":"6","h":"7",
+           "l":"8"})"),
+       " symbol=i\u0307x lastPrice=1 priceChange=2 priceChangePercent=3 volume=4 quoteVolume=5 "
+       "openPrice=6 highPrice=7 lowPrice=8"},
+      {mapped<SpotPair>(R"({"s":5})"), ""},
+      {mapped<Asset>(R"({"symbol":"X","asset":"BTC","free":"1.5","locked":"0"})"),
+       " symbol=BTC free=1.5 locked=0"},
+      {mapped<ExchangeInfo>(R"({"symbol":"BTCUSDT","baseAsset":"BTC","quoteAsset":"USDT"})"),
+       " symbol=BTCUSDT baseAsset=BTC quoteAsset=USDT"},
+      {render(Pair(std::string("usdtusdt"), std::string("1.0"), std::string("0.0"), "-0.5")),
+       " symbol=usdtusdt lastPrice=1.0 priceChange=0.0 priceChangePercent=-0.5 order=0"},
+  };
+  for (const auto& [actual, expected] : rows) EXPECT_EQ(actual, expected);
 }
 
-TEST(RecordsTest, AnyOtherJsonValueMakesTheTextAbsent) {
-  for (const char* value : {"43714.03", "null", "true", "[\"1\"]", "{\"a\":\"1\"}"}) {
-    std::string json = std::string(R"({"symbol":"X","lastPrice":)") + value + "}";
-    auto pair = mapped<Pair>(json.c_str());
-    EXPECT_EQ(pair.lastPrice, std::nullopt) << value;
-    EXPECT_EQ(pair.symbol, "X") << value;
-  }
+std::string sql(const std::filesystem::path& file, const std::string& statements) {
+  sqlite3* db = nullptr;
+  sqlite3_open(file.c_str(), &db);
+  std::string rows;
+  auto collect = [](void* out, int n, char** values, char**) {
+    for (int i = 0; i < n; ++i) *static_cast<std::string*>(out) += values[i] ? values[i] : "-";
+    *static_cast<std::string*>(out) += '\n';
+    return 0;
+  };
+  sqlite3_exec(db, statements.c_str(), collect, &rows, nullptr);
+  sqlite3_close(db);
+  return rows;
 }
 
-TEST(RecordsTest, EmptyObjectGivesAllDefaults) {
-  auto pair = mapped<Pair>("{}");
-  EXPECT_EQ(pair.symbol, std::nullopt);
-  EXPECT_EQ(pair.order, 0);
+TEST(SharedStoreTest, NewStoreHasEveryRecordTableInTheAppGroupContainer) {
+  ScopedHome home;
+  const auto file = home.path() / "AppGroups/group.com.tavrin.quorvel/TavrinQuorvel.realm";
+  EXPECT_EQ(sharedRealmConfiguration().fileURL, file);
+  EXPECT_FALSE(std::filesystem::exists(file));  // building a configuration touches no file
+  CapturedStdout out;
+  ASSERT_OK(Realm::open(sharedRealmConfiguration()).status);
+  EXPECT_EQ(out.finish(), "");
+  EXPECT_EQ(
+      sql(file,
+          "SELECT sql FROM sqlite_master WHERE type = 'table' ORDER BY rowid; PRAGMA user_version"),
+      R"(CREATE TABLE "Asset" ("symbol" TEXT UNIQUE, "free" TEXT, "locked" TEXT)
+CREATE TABLE "ExchangeInfo" ("symbol" TEXT UNIQUE, "baseAsset" TEXT, "quoteAsset" TEXT)
+CREATE TABLE "PortfolioPair" ("symbol" TEXT, "baseAsset" TEXT UNIQUE, "quoteAsset" TEXT, "lastPrice" TEXT, "priceChange" TEXT, "priceChangePercent" TEXT, "volume" TEXT, "quoteVolume" TEXT, "openPrice" TEXT, "highPrice" TEXT, "lowPrice" TEXT, "amount" REAL, "totalValue" REAL)
+CREATE TABLE "SpotPair" ("symbol" TEXT UNIQUE, "lastPrice" TEXT, "priceChange" TEXT, "priceChangePercent" TEXT, "volume" TEXT, "quoteVolume" TEXT, "openPrice" TEXT, "highPrice" TEXT, "lowPrice" TEXT)
+CREATE TABLE "Pair" ("symbol" TEXT UNIQUE, "lastPrice" TEXT, "priceChange" TEXT, "priceChangePercent" TEXT, "volume" TEXT, "quoteVolume" TEXT, "order" INTEGER, "openPrice" TEXT, "highPrice" TEXT, "lowPrice" TEXT)
+300
+)");
 }
 
-TEST(RecordsTest, MissingMemberKeepsWhatThePropertyHeld) {
-  simdjson::dom::parser parser;
-  simdjson::padded_string padded{std::string_view(R"({"lastPrice":"2"})")};
-  platform::json::Map map(parser.parse(padded).get_object().value());
-  Pair pair(std::string("usdtusdt"), std::string("1.0"), std::string("0.0"), std::string("0.0"));
-  pair.mapping(map);
-  EXPECT_EQ(pair.symbol, "usdtusdt");
-  EXPECT_EQ(pair.lastPrice, "2");
+TEST(SharedStoreTest, OlderStoreLogsOnceAndKeepsItsHoldingsNewerStoreFails) {
+  ScopedHome home;
+  const auto file = *sharedRealmConfiguration().fileURL;
+  sql(file,
+      "CREATE TABLE PortfolioPair (symbol TEXT, baseAsset TEXT UNIQUE, amount REAL, legacy TEXT);"
+      "INSERT INTO PortfolioPair VALUES ('btcusdt', 'BTC', 0.5, 'x'); PRAGMA user_version = 299");
+  CapturedStdout out;
+  ASSERT_OK(Realm::open(sharedRealmConfiguration()).status);
+  auto again = Realm::open(sharedRealmConfiguration());
+  EXPECT_EQ(out.finish(), "\"Upgrade Realm extension schema version!!!\"\n");
+  EXPECT_EQ(render((*again.value->objects<PortfolioPair>().value)[0]),
+            " symbol=btcusdt baseAsset=BTC amount=0.500000");
+  sql(file, "PRAGMA user_version = 301");
+  EXPECT_EQ(Realm::open(sharedRealmConfiguration()).status.localizedDescription(),
+            "Provided schema version 300 is less than last set version 301.");
 }
 
-TEST(RecordsTest, NamesAreExactAndTopLevelOnly) {
-  auto pair = mapped<Pair>(R"({"Symbol":"A","LASTPRICE":"1","nested":{"symbol":"B"}})");
-  EXPECT_EQ(pair.symbol, std::nullopt);
-  EXPECT_EQ(pair.lastPrice, std::nullopt);
-}
-
-TEST(RecordsTest, RepeatedMemberResolvesToItsFirstOccurrence) {
-  auto pair = mapped<Pair>(R"({"symbol":"FIRST","symbol":"SECOND"})");
-  EXPECT_EQ(pair.symbol, "FIRST");
-}
-
-TEST(RecordsTest, PortfolioPairReadsOnlyTheSingleLetterMembers) {
-  auto longNames = mapped<PortfolioPair>(R"({"symbol":"BTCUSDT","lastPrice":"1"})");
-  EXPECT_EQ(longNames.symbol, std::nullopt);
-  EXPECT_EQ(longNames.lastPrice, std::nullopt);
-
-  auto stream = mapped<PortfolioPair>(
-      R"({"s":"BTCUSDT","c":"1","p":"2","P":"3","v":"4","q":"5","o":"6","h":"7","l":"8"})");
-  EXPECT_EQ(stream.symbol, "BTCUSDT");  // case kept
-  EXPECT_EQ(stream.lastPrice, "1");
-  EXPECT_EQ(stream.priceChange, "2");
-  EXPECT_EQ(stream.priceChangePercent, "3");
-  EXPECT_EQ(stream.volume, "4");
-  EXPECT_EQ(stream.quoteVolume, "5");
-  EXPECT_EQ(stream.openPrice, "6");
-  EXPECT_EQ(stream.highPrice, "7");
-  EXPECT_EQ(stream.lowPrice, "8");
-  EXPECT_EQ(stream.baseAsset, std::nullopt);
-  EXPECT_EQ(stream.amount.value, std::nullopt);
-}
-
-TEST(RecordsTest, SpotPairLowerCasesItsSymbolWithFullUnicodeRules) {
-  EXPECT_EQ(mapped<SpotPair>(R"({"s":"BTCUSDT","c":"1"})").symbol, "btcusdt");
-  // Dotted capital I lower-cases to i + combining dot whatever the locale.
-  EXPECT_EQ(mapped<SpotPair>(R"({"s":"İX"})").symbol, "i\u0307x");
-  EXPECT_EQ(mapped<SpotPair>(R"({"s":"ÉTÉ"})").symbol, "été");
-  EXPECT_EQ(mapped<SpotPair>(R"({"s":5})").symbol, std::nullopt);
-  EXPECT_EQ(mapped<SpotPair>("{}").symbol, std::nullopt);
-}
-
-TEST(RecordsTest, AssetTakesItsSymbolFromTheAssetMember) {
-  auto asset = mapped<Asset>(R"({"symbol":"IGNORED","asset":"BTC","free":"1.5","locked":"0"})");
-  EXPECT_EQ(asset.symbol, "BTC");
-  EXPECT_EQ(asset.free, "1.5");
-  EXPECT_EQ(asset.locked, "0");
-  auto info = mapped<ExchangeInfo>(R"({"symbol":"BTCUSDT","baseAsset":"BTC","quoteAsset":"USDT"})");
-  EXPECT_EQ(info.baseAsset, "BTC");
-  EXPECT_EQ(info.quoteAsset, "USDT");
-}
-
-TEST(RecordsTest, FourFieldInitializerSetsOnlyThoseFour) {
-  Pair pair(std::string("usdtusdt"), std::string("1.0"), std::string("0.0"), std::string("0.0"));
-  EXPECT_EQ(pair.symbol, "usdtusdt");
-  EXPECT_EQ(pair.lastPrice, "1.0");
-  EXPECT_EQ(pair.priceChange, "0.0");
-  EXPECT_EQ(pair.priceChangePercent, "0.0");
-  EXPECT_EQ(pair.volume, std::nullopt);
-  EXPECT_EQ(pair.highPrice, std::nullopt);
-  EXPECT_EQ(pair.order, 0);
-}
-
-TEST(RecordsTest, PrimaryKeysAndStoreDeclarations) {
-  EXPECT_EQ(Asset::primaryKey(), "symbol");
-  EXPECT_EQ(ExchangeInfo::primaryKey(), "symbol");
-  EXPECT_EQ(PortfolioPair::primaryKey(), "baseAsset");
-  EXPECT_EQ(SpotPair::primaryKey(), "symbol");
-  EXPECT_EQ(Pair::primaryKey(), "symbol");
-  PortfolioPair fresh;
-  EXPECT_EQ(fresh.amount.value, std::nullopt);
-  EXPECT_EQ(fresh.totalValue.value, std::nullopt);
-
-  std::vector<std::string> names;
-  for (const auto& p : PortfolioPair::schema().properties) names.push_back(p.name);
-  EXPECT_EQ(names, (std::vector<std::string>{"symbol", "baseAsset", "quoteAsset", "lastPrice",
-                                             "priceChange", "priceChangePercent", "volume",
-                                             "quoteVolume", "openPrice", "highPrice", "lowPrice",
-                                             "amount", "totalValue"}));
-  std::vector<std::string> types;
-  for (const auto* schema : platform::objectstore::registeredObjectTypes())
-    types.push_back(schema->className);
-  EXPECT_EQ(types, (std::vector<std::string>{"Asset", "ExchangeInfo", "PortfolioPair", "SpotPair",
-                                             "Pair"}));
+TEST(SharedStoreTest, NoContainerMeansNoLocation) {
+  quorvel::testing::TempDir dir;
+  quorvel::testing::writeFileBytes(dir.path() / "file", "x");
+  quorvel::testing::ScopedEnv env("QUORVEL_HOME", (dir.path() / "file").string());
+  EXPECT_EQ(Realm::open(sharedRealmConfiguration()).status.localizedDescription(),
+            "The store has no file location (the app-group container is unavailable).");
 }
 
 }  // namespace

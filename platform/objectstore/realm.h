@@ -152,7 +152,7 @@ foundation::Result<Results<T>> Realm::objects() const {
   auto items = std::make_shared<std::vector<T>>();
   foundation::Status status =
       queryAll(T::schema(), [&]() -> void* { return &items->emplace_back(); });
-  if (!status.ok()) return std::move(status);
+  if (!status.ok()) return status;
   return Results<T>(std::move(items));
 }
 
