@@ -8,15 +8,17 @@ namespace platform::objectstore {
 namespace {
 
 using foundation::Status;
-using quorvel::testing::readFileBytes;
-using quorvel::testing::TempDir;
 using Code = Status::Code;
+using Tx = Realm::WriteTransaction&;
 
 // One column of each type; a column name that needs quoting twice over.
 struct Holding : Object {
   std::optional<std::string> symbol, base;
   RealmProperty<std::optional<double>> amount;
   std::int64_t count = 0;
+  Holding() = default;
+  Holding(const char* s, const char* b, std::optional<double> a, int c)
+      : symbol(s), base(b), amount{a}, count(c) {}
   static const ObjectSchema& schema() {
     static const ObjectSchema s = makeSchema<Holding>(
         "Holding", "base", property("symbol", &Holding::symbol), property("base", &Holding::base),
@@ -24,252 +26,165 @@ struct Holding : Object {
     return s;
   }
 };
-Holding holding(const char* symbol, const char* base, std::optional<double> amount, int count) {
-  Holding h;
-  h.symbol = symbol;
-  h.base = base;
-  h.amount.value = amount;
-  h.count = count;
-  return h;
-}
-// Without a primary key; Stray is not managed by the store.
-struct Note : Object {
+struct Note : Object {  // without a primary key
   std::optional<std::string> text;
   static const ObjectSchema& schema() {
     static const ObjectSchema s = makeSchema<Note>("Note", "", property("text", &Note::text));
     return s;
   }
 };
-struct Stray : Note {
-  static const ObjectSchema& schema() {
-    static const ObjectSchema s = makeSchema<Stray>("Stray", "", property("text", &Stray::text));
-    return s;
-  }
-};
 
-// Runs SQL on `file` over a connection of its own; the rows come back as
-// lines of '|'-separated values.
+// Runs SQL on `file` over a connection of its own; rows come back as lines.
 std::string sql(const std::filesystem::path& file, const std::string& statements) {
   sqlite3* db = nullptr;
   sqlite3_open(file.c_str(), &db);
   std::string rows;
-  char* error = nullptr;
   auto collect = [](void* out, int n, char** values, char**) {
-    auto& text = *static_cast<std::string*>(out);
-    for (int i = 0; i < n; ++i) text += std::string(i ? "|" : "") + (values[i] ? values[i] : "-");
-    text += '\n';
+    for (int i = 0; i < n; ++i)
+      *static_cast<std::string*>(out) += std::string(i ? "|" : "") + (values[i] ? values[i] : "-");
+    *static_cast<std::string*>(out) += '\n';
     return 0;
   };
-  sqlite3_exec(db, statements.c_str(), collect, &rows, &error);
-  if (error) rows += std::string("error: ") + error;
-  sqlite3_free(error);
+  sqlite3_exec(db, statements.c_str(), collect, &rows, nullptr);
   sqlite3_close(db);
   return rows;
 }
 
-const char* kDump =
-    "SELECT name, sql FROM sqlite_master WHERE type = 'table' ORDER BY name; SELECT * FROM Holding; PRAGMA user_version";
-const std::string kHoldingTable =
-    R"(Holding|CREATE TABLE "Holding" ("symbol" TEXT, "base" TEXT UNIQUE, "amount" REAL, "or""der" INTEGER))";
-const std::string kNewFile = kHoldingTable + "\nNote|CREATE TABLE \"Note\" (\"text\" TEXT)\n";
-
 std::string render(const Results<Holding>& holdings) {
   std::string out;
-  for (const Holding& h : holdings) {
+  for (const Holding& h : holdings)
     out += h.symbol.value_or("-") + "|" + h.base.value_or("-") + "|" +
            (h.amount.value ? std::to_string(*h.amount.value) : "-") + "|" +
            std::to_string(h.count) + "\n";
-  }
   return out;
 }
 
 class RealmTest : public ::testing::Test {
  protected:
-  Realm::Configuration config() {
-    Realm::Configuration c;
-    c.fileURL = file_;
-    c.schemaVersion = 300;
-    c.objectTypes = std::vector<const ObjectSchema*>{&Holding::schema(), &Note::schema()};
-    c.migrationBlock = [this](Migration& m, std::uint64_t old) {
-      migrations_.push_back(std::to_string(m.oldSchemaVersion()) + "=" + std::to_string(old));
+  Realm::Configuration config(std::uint64_t version = 300,
+                              std::vector<const ObjectSchema*> types = {&Holding::schema(),
+                                                                        &Note::schema()}) {
+    auto migrate = [this](Migration& m, std::uint64_t old) {
+      log_ += "migrated " + std::to_string(m.oldSchemaVersion()) + "=" + std::to_string(old) + "\n";
     };
-    c.busyTimeout = std::chrono::milliseconds(50);
-    return c;
+    return {file_, version, migrate, types, std::chrono::milliseconds(50)};
   }
-  TempDir dir_;
+  quorvel::testing::TempDir dir_;
   std::filesystem::path file_ = dir_.path() / "store.realm";
-  std::vector<std::string> migrations_;
+  std::string log_;
 };
 
-struct OpenCase {
-  const char* name;
-  std::string setup;  // SQL run on the file first, in WAL mode as the store leaves it
-  Code code;
-  std::string result;  // kDump of the file after opening, or the error
-  std::vector<std::string> migrations;
-};
+const std::string kDeclared =
+    R"(CREATE TABLE Holding (symbol TEXT, base TEXT UNIQUE, amount REAL, "or""der" INTEGER))";
+const std::string kNote = "Note|CREATE TABLE \"Note\" (\"text\" TEXT)\n";
+const std::string kCreated =
+    R"(Holding|CREATE TABLE "Holding" ("symbol" TEXT, "base" TEXT UNIQUE, "amount" REAL, "or""der" INTEGER)
+)" + kNote;
 
+const char* kDump =
+    "SELECT name, sql FROM sqlite_master WHERE type = 'table' ORDER BY name;"
+    "SELECT * FROM Holding; PRAGMA user_version";
+
+// A file as the host may leave it, in WAL mode as the store leaves it: the
+// file's tables, rows and version after opening, or the error with the
+// file's bytes untouched.
 TEST_F(RealmTest, OpeningBringsTheFileToTheDeclaredSchemaOrLeavesItUntouched) {
-  const OpenCase cases[] = {
-      {"new file", "", Code::kOk, kNewFile + "300\n", {}},
-      {"older file: columns added and dropped, table dropped, order kept",
-       "CREATE TABLE Holding (symbol TEXT, base TEXT UNIQUE, retired TEXT);"
-       "INSERT INTO Holding VALUES ('b', 'B', 'x'), ('a', 'A', 'y'); CREATE TABLE Old (x TEXT);"
-       "PRAGMA user_version = 299",
-       Code::kOk,
-       kNewFile + "b|B|-|-\na|A|-|-\n300\n",
-       {"299=299"}},
-      {"older file: a column of another type",
-       "CREATE TABLE Holding (symbol TEXT, base TEXT UNIQUE, amount TEXT, \"or\"\"der\" INTEGER);"
-       "INSERT INTO Holding VALUES ('s', 'S', '1.5', 2); PRAGMA user_version = 7",
-       Code::kOk,
-       kNewFile + "s|S|1.5|2\n300\n",
-       {"7=7"}},
-      {"older file: columns in another order",
-       "CREATE TABLE Holding (base TEXT UNIQUE, symbol TEXT, amount REAL, \"or\"\"der\" INTEGER);"
-       "INSERT INTO Holding VALUES ('S', 's', 1, 2); PRAGMA user_version = 1",
-       Code::kOk,
-       kNewFile + "s|S|1.0|2\n300\n",
-       {"1=1"}},
-      {"version 0 with tables is migrated",
-       "CREATE TABLE Holding (symbol TEXT, base TEXT UNIQUE, amount REAL, \"or\"\"der\" INTEGER)",
-       Code::kOk,
-       R"(Holding|CREATE TABLE Holding (symbol TEXT, base TEXT UNIQUE, amount REAL, "or""der" INTEGER))"
-       "\nNote|CREATE TABLE \"Note\" (\"text\" TEXT)\n300\n",
-       {"0=0"}},
-      {"current file gets the tables declared since",
-       "CREATE TABLE Holding (symbol TEXT, base TEXT UNIQUE, amount REAL, \"or\"\"der\" INTEGER);"
-       "PRAGMA user_version = 300",
-       Code::kOk,
-       R"(Holding|CREATE TABLE Holding (symbol TEXT, base TEXT UNIQUE, amount REAL, "or""der" INTEGER))"
-       "\nNote|CREATE TABLE \"Note\" (\"text\" TEXT)\n300\n",
-       {}},
-      {"current file missing a property",
-       "CREATE TABLE Holding (symbol TEXT, base TEXT UNIQUE); PRAGMA user_version = 300",
-       Code::kVersionMismatch,
-       "Migration is required: property 'Holding.amount' is missing from the store file, whose "
-       "schema version was not raised.",
-       {}},
-      {"newer file",
-       "CREATE TABLE Holding (x); PRAGMA user_version = 301",
-       Code::kVersionMismatch,
-       "Provided schema version 300 is less than last set version 301.",
-       {}},
-      {"migration failing halfway rolls back",
-       "CREATE TABLE Holding (symbol TEXT, base TEXT); INSERT INTO Holding VALUES ('a', 'A');"
+  const std::pair<std::string, std::string> cases[] = {
+      {"", kCreated + "300\n"},
+      {"CREATE TABLE Holding (symbol TEXT, base TEXT UNIQUE, retired TEXT); CREATE TABLE Old (x);"
+       "INSERT INTO Holding VALUES ('b', 'B', 'x'), ('a', 'A', 'y'); PRAGMA user_version = 299",
+       "migrated 299=299\n" + kCreated + "b|B|-|-\na|A|-|-\n300\n"},
+      {R"(CREATE TABLE Holding (symbol TEXT, base TEXT UNIQUE, amount TEXT, "or""der" INTEGER);
+          INSERT INTO Holding VALUES ('s', 'S', '1.5', 2); PRAGMA user_version = 7)",
+       "migrated 7=7\n" + kCreated + "s|S|1.5|2\n300\n"},
+      {R"(CREATE TABLE Holding (base TEXT UNIQUE, symbol TEXT, amount REAL, "or""der" INTEGER);
+          INSERT INTO Holding VALUES ('S', 's', 1, 2); PRAGMA user_version = 1)",
+       "migrated 1=1\n" + kCreated + "s|S|1.0|2\n300\n"},
+      {kDeclared, "migrated 0=0\nHolding|" + kDeclared + "\n" + kNote + "300\n"},
+      {kDeclared + "; PRAGMA user_version = 300", "Holding|" + kDeclared + "\n" + kNote + "300\n"},
+      {"CREATE TABLE Holding (symbol TEXT, base TEXT UNIQUE); PRAGMA user_version = 300",
+       "version mismatch: Migration is required: property 'Holding.amount' is missing from the "
+       "store file, whose schema version was not raised."},
+      {"CREATE TABLE Holding (x); PRAGMA user_version = 301",
+       "version mismatch: Provided schema version 300 is less than last set version 301."},
+      {"CREATE TABLE Holding (symbol TEXT, base TEXT); INSERT INTO Holding VALUES ('a', 'A');"
        "CREATE VIEW Holding__reshape AS SELECT 1; PRAGMA user_version = 10",
-       Code::kIOError,
-       "Cannot migrate the store (" + file_.string() +
-           "): use DROP VIEW to delete view "
-           "Holding__reshape",
-       {"10=10"}},
+       "migrated 10=10\nI/O error: Cannot migrate the store (" + file_.string() +
+           "): use DROP VIEW to delete view Holding__reshape"},
+      {"not a database", "corruption: The store file is not a database (" + file_.string() +
+                             "): file is not a database"},
   };
-  for (const OpenCase& row : cases) {
-    SCOPED_TRACE(row.name);
+  for (const auto& [setup, expected] : cases) {
+    SCOPED_TRACE(setup);
     std::filesystem::remove(file_);
-    migrations_.clear();
-    if (!row.setup.empty()) sql(file_, "PRAGMA journal_mode=WAL;" + row.setup);
-    const std::string before = std::filesystem::exists(file_) ? readFileBytes(file_) : "";
+    log_.clear();
+    if (setup.starts_with("not")) quorvel::testing::writeFileBytes(file_, setup);
+    if (!setup.empty() && !setup.starts_with("not")) sql(file_, "PRAGMA journal_mode=WAL;" + setup);
+    const std::string before = quorvel::testing::readFileBytes(file_);
     auto realm = Realm::open(config());
-    EXPECT_EQ(realm.status.code(), row.code);
-    EXPECT_EQ(migrations_, row.migrations);
-    if (row.code != Code::kOk) {
-      EXPECT_EQ(realm.status.localizedDescription(), row.result);
-      EXPECT_EQ(readFileBytes(file_), before);
+    if (!realm.ok()) {
+      EXPECT_EQ(log_ + foundation::codeName(realm.status.code()) + ": " +
+                    realm.status.localizedDescription(),
+                expected);
+      EXPECT_EQ(quorvel::testing::readFileBytes(file_), before);
       continue;
     }
-    EXPECT_EQ(realm.value->schemaVersion(), 300u);
-    realm = Status::Unsupported("closed");
-    EXPECT_EQ(sql(file_, kDump), row.result);
-    ASSERT_OK(Realm::open(config()).status);  // now current: no second migration
-    EXPECT_EQ(migrations_, row.migrations);
+    EXPECT_EQ(log_ + sql(file_, kDump), expected);
+    ASSERT_OK(Realm::open(config()).status);
+    EXPECT_EQ(log_ + sql(file_, kDump), expected);  // now current: no second migration
   }
-}
-
-TEST_F(RealmTest, FilesThatCannotBeOpenedFailClearly) {
-  const std::string garbage(4096, 'g');
-  quorvel::testing::writeFileBytes(file_, garbage);
-  auto realm = Realm::open(config());
-  EXPECT_EQ(realm.status.code(), Code::kCorruption);
-  EXPECT_EQ(realm.status.localizedDescription(),
-            "The store file is not a database (" + file_.string() + "): file is not a database");
-  EXPECT_EQ(readFileBytes(file_), garbage);
-
-  Realm::Configuration nowhere = config();
-  nowhere.fileURL = dir_.path() / "missing" / "store.realm";
-  EXPECT_EQ(Realm::open(nowhere).status.code(), Code::kIOError);
-  nowhere.fileURL.reset();
-  EXPECT_EQ(Realm::open(nowhere).status.code(), Code::kNotFound);
+  EXPECT_EQ(Realm::open({}).status.code(), Code::kNotFound);
+  EXPECT_EQ(Realm::open({dir_.path() / "no" / "file", 0, {}, {}, {}}).status.code(),
+            Code::kIOError);
 }
 
 TEST_F(RealmTest, WritesKeepKeysUniqueAndRecordsInInsertionOrder) {
-  auto realm = Realm::open(config());
-  ASSERT_OK(realm.status);
-  Realm& store = *realm.value;
-  ASSERT_OK(store.write([](Realm::WriteTransaction& tx) {
-    for (const Holding& h : {holding("a", "A", 0.5, 1), holding("b", "B", std::nullopt, -2),
-                             holding("c", "C", 0, 3), holding("a2", "A", 2, 4)}) {
-      if (Status s = tx.add(h); !s.ok()) return s;
-    }
-    return tx.add(Note());
-  }));
-  EXPECT_EQ(render(*store.objects<Holding>().value),
-            "a2|A|2.000000|4\nb|B|-|-2\nc|C|0.000000|3\n");  // the update keeps its place
-  ASSERT_OK(store.write([](Realm::WriteTransaction& tx) { return tx.remove<Holding>("B"); }));
-  EXPECT_EQ(store
-                .write([](Realm::WriteTransaction& tx) {
-                  EXPECT_OK(tx.add(holding("d", "D", 1, 1)));
-                  return Status::Unsupported("changed my mind");
-                })
-                .code(),
-            Code::kUnsupported);
-  EXPECT_EQ(render(*store.objects<Holding>().value), "a2|A|2.000000|4\nc|C|0.000000|3\n");
-
-  // No key: every add is a new record, and nothing can be removed by key.
-  ASSERT_OK(store.write([](Realm::WriteTransaction& tx) { return tx.add(Note()); }));
-  EXPECT_EQ(store.objects<Note>().value->count(), 2u);
-  EXPECT_EQ(store.write([](Realm::WriteTransaction& tx) { return tx.remove<Note>("x"); }).code(),
-            Code::kInvalidArgument);
-  EXPECT_EQ(store.write([](Realm::WriteTransaction& tx) { return tx.add(Stray()); }).code(),
-            Code::kInvalidArgument);
-  EXPECT_EQ(store.objects<Stray>().status.code(), Code::kInvalidArgument);
-  ASSERT_OK(store.write([](Realm::WriteTransaction& tx) { return tx.deleteAll<Holding>(); }));
-  EXPECT_EQ(sql(file_, "SELECT count(*) FROM Holding; SELECT count(*) FROM Note"), "0\n2\n");
-}
-
-TEST_F(RealmTest, StoredValuesOfOtherTypesReadAsTheDeclaredTypeOrAbsent) {
+  Realm realm = std::move(*Realm::open(config()).value);
+  auto write = [&](const std::function<Status(Tx)>& body) {
+    std::string code = foundation::codeName(realm.write(body).code());
+    return code + " " + render(*realm.objects<Holding>().value);
+  };
+  EXPECT_EQ(write([](Tx tx) {
+              for (Holding h : {Holding("a", "A", .5, 1), Holding("b", "B", {}, -2),
+                                Holding("c", "C", 0, 3), Holding("a2", "A", 2, 4)})
+                if (Status s = tx.add(h); !s.ok()) return s;
+              return tx.add(Note());
+            }),
+            "ok a2|A|2.000000|4\nb|B|-|-2\nc|C|0.000000|3\n");  // the update keeps its place
+  const std::string kept = " a2|A|2.000000|4\nc|C|0.000000|3\n";
+  EXPECT_EQ(write([](Tx tx) { return tx.remove<Holding>("B"); }), "ok" + kept);
+  EXPECT_EQ(write([](Tx tx) { return tx.add(Holding("d", "D", 1, 1)), Status::Unsupported(""); }),
+            "unsupported" + kept);
+  EXPECT_EQ(write([](Tx tx) { return tx.remove<Note>("x"); }), "invalid argument" + kept);
+  EXPECT_EQ(write([](Tx tx) { return tx.add(Note()); }), "ok" + kept);
+  EXPECT_EQ(sql(file_, "SELECT count(*) FROM Note"), "2\n");  // no key: each add is a record
+  // Values stored under other types read as the declared type, or absent.
   sql(file_,
-      "CREATE TABLE Holding (symbol, base UNIQUE, amount, \"or\"\"der\"); CREATE TABLE Note (text);"
-      "INSERT INTO Holding VALUES ('s', 'S', 3, 2.9), (5, 'T', 'x', NULL), (NULL, 'U', NULL, '7');"
-      "PRAGMA user_version = 300");
-  auto realm = Realm::open(config());
-  ASSERT_OK(realm.status);
-  EXPECT_EQ(render(*realm.value->objects<Holding>().value), "s|S|3.000000|2\n-|T|-|0\n-|U|-|0\n");
-  Realm other = std::move(*realm.value);
-  EXPECT_EQ(other.objects<Holding>().value->count(), 3u);
+      "DROP TABLE Holding; CREATE TABLE Holding (symbol, base UNIQUE, amount, \"or\"\"der\");"
+      "INSERT INTO Holding VALUES ('s', 'S', 3, 2.9), (5, 'T', 'x', NULL), (NULL, 'U', NULL, '7')");
+  EXPECT_EQ(write([](Tx) { return Status(); }), "ok s|S|3.000000|2\n-|T|-|0\n-|U|-|0\n");
+  EXPECT_EQ(write([](Tx tx) { return tx.deleteAll<Holding>(); }), "ok ");
+  // A type the store does not manage.
+  realm = std::move(*Realm::open(config(300, {&Holding::schema()})).value);
+  EXPECT_EQ(realm.objects<Note>().status.code(), Code::kInvalidArgument);
+  EXPECT_EQ(write([](Tx tx) { return tx.add(Note()); }), "invalid argument ");
 }
 
 TEST_F(RealmTest, AWriterHoldingTheLockStopsMigrationsButNotReaders) {
-  ASSERT_OK(Realm::open(config()).status);
-  sqlite3* writer = nullptr;
-  sqlite3_open(file_.c_str(), &writer);
-  ASSERT_EQ(sqlite3_exec(writer, "BEGIN IMMEDIATE; INSERT INTO Note VALUES ('w')", nullptr, nullptr,
-                         nullptr),
-            SQLITE_OK);
-  auto reader = Realm::open(config());
-  ASSERT_OK(reader.status);
-  EXPECT_EQ(reader.value->objects<Note>().value->count(), 0u);  // uncommitted: invisible
-  EXPECT_EQ(reader.value->write([](Realm::WriteTransaction&) { return Status(); }).code(),
-            Code::kBusy);
-  Realm::Configuration newer = config();
-  newer.schemaVersion = 301;
-  auto migrating = Realm::open(newer);
-  EXPECT_EQ(migrating.status.localizedDescription(),
-            "The store is locked by another process (" + file_.string() + "): database is locked");
-  sqlite3_exec(writer, "COMMIT", nullptr, nullptr, nullptr);
-  sqlite3_close(writer);
-  EXPECT_EQ(reader.value->objects<Note>().value->count(), 1u);
-  EXPECT_OK(Realm::open(newer).status);
+  Realm host = std::move(*Realm::open(config()).value);
+  Realm reader = std::move(*Realm::open(config()).value);
+  ASSERT_OK(host.write([&](Tx tx) {
+    EXPECT_OK(Realm::open(config()).status);  // a current file needs no lock
+    EXPECT_EQ(reader.write([](Tx) { return Status(); }).code(), Code::kBusy);
+    EXPECT_EQ(
+        Realm::open(config(301)).status.localizedDescription(),
+        "The store is locked by another process (" + file_.string() + "): database is locked");
+    Status added = tx.add(Note());
+    EXPECT_EQ(reader.objects<Note>().value->count(), 0u);  // uncommitted: invisible
+    return added;
+  }));
+  EXPECT_EQ(reader.objects<Note>().value->count(), 1u);
+  EXPECT_EQ(Realm::open(config(301)).value->schemaVersion(), 301u);
 }
 
 }  // namespace
