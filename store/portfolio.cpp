@@ -139,11 +139,9 @@ Result<Record> decode(std::string_view json) {
     if (object.at_key(field.name).get(value) != simdjson::SUCCESS) continue;  // missing: default
     if (value.is_null()) continue;
     if (auto* number = std::get_if<double Record::*>(&field.member)) {
-      double d = 0;
-      if (value.get_double().get(d) != simdjson::SUCCESS) {
+      if (value.get_double().get(record.*(*number)) != simdjson::SUCCESS) {
         return typeMismatch(field.name, "Double", value.type());
       }
-      record.*(*number) = d;
     } else if constexpr (kHasText<Record>) {
       std::string_view text;
       if (value.get_string().get(text) != simdjson::SUCCESS) {

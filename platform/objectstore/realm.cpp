@@ -100,30 +100,27 @@ Status exec(sqlite3* db, const std::string& sql, const std::string& what) {
   return Status();
 }
 
-Result<std::int64_t> pragmaInteger(sqlite3* db, const std::string& pragma) {
-  Statement st(db, "PRAGMA " + pragma);
-  if (st.prepareCode() != SQLITE_OK) {
-    return sqliteError(db, st.prepareCode(), "read the store");
+// The one row a pragma answers, or why it could not be read.
+class Pragma {
+ public:
+  Pragma(sqlite3* db, const std::string& statement) : st_(db, "PRAGMA " + statement) {
+    int rc = st_.prepareCode() == SQLITE_OK ? sqlite3_step(st_.get()) : st_.prepareCode();
+    if (rc != SQLITE_ROW) status_ = sqliteError(db, rc, "read the store");
   }
-  int rc = sqlite3_step(st.get());
-  if (rc == SQLITE_ROW) return sqlite3_column_int64(st.get(), 0);
-  if (rc == SQLITE_DONE) return 0;
-  return sqliteError(db, rc, "read the store");
-}
+  Result<std::int64_t> integer() const {
+    if (!status_.ok()) return status_;
+    return sqlite3_column_int64(st_.get(), 0);
+  }
+  Result<std::string> text() const {
+    if (!status_.ok()) return status_;
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st_.get(), 0));
+    return std::string(text ? text : "");
+  }
 
-Result<std::string> pragmaText(sqlite3* db, const std::string& pragma) {
-  Statement st(db, "PRAGMA " + pragma);
-  if (st.prepareCode() != SQLITE_OK) {
-    return sqliteError(db, st.prepareCode(), "read the store");
-  }
-  int rc = sqlite3_step(st.get());
-  if (rc == SQLITE_ROW) {
-    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0));
-    return text ? text : "";
-  }
-  if (rc == SQLITE_DONE) return "";
-  return sqliteError(db, rc, "read the store");
-}
+ private:
+  Statement st_;
+  Status status_;
+};
 
 struct Column {
   std::string name;
@@ -277,10 +274,10 @@ Status inTransaction(sqlite3* db, const std::string& what, const std::function<S
 // The host's file keeps the mode it has only if that is already WAL, which
 // lets an extension read while the host writes.
 Status useWriteAheadLog(sqlite3* db) {
-  auto mode = pragmaText(db, "journal_mode");
+  auto mode = Pragma(db, "journal_mode").text();
   if (!mode.ok()) return mode.status;
   if (*mode.value == "wal") return Status();
-  return pragmaText(db, "journal_mode=WAL").status;
+  return Pragma(db, "journal_mode=WAL").text().status;
 }
 
 // What opening needs to know of a file before deciding what to do with it.
@@ -291,7 +288,7 @@ struct StoredState {
 };
 
 Result<StoredState> readState(sqlite3* db) {
-  auto version = pragmaInteger(db, "user_version");
+  auto version = Pragma(db, "user_version").integer();
   if (!version.ok()) return version.status;
   auto tables = userTables(db);
   if (!tables.ok()) return tables.status;
@@ -383,7 +380,6 @@ Result<Realm> Realm::open(const Configuration& configuration) {
   Realm realm(raw, configuration,
               configuration.objectTypes ? *configuration.objectTypes : registeredObjectTypes());
   sqlite3_busy_timeout(raw, static_cast<int>(configuration.busyTimeout.count()));
-  sqlite3_extended_result_codes(raw, 1);
 
   if (Status s = useWriteAheadLog(raw); !s.ok()) return s;
   // A look without the write lock first: a current file needs nothing, and
@@ -401,7 +397,7 @@ Result<Realm> Realm::open(const Configuration& configuration) {
 }
 
 std::uint64_t Realm::schemaVersion() const {
-  auto version = pragmaInteger(db_, "user_version");
+  auto version = Pragma(db_, "user_version").integer();
   return version.ok() ? static_cast<std::uint64_t>(*version.value) : 0;
 }
 
