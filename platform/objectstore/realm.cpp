@@ -271,8 +271,8 @@ Status inTransaction(sqlite3* db, const std::string& what, const std::function<S
   return result;
 }
 
-// The host's file keeps the mode it has only if that is already WAL, which
-// lets an extension read while the host writes.
+// A file not yet in WAL mode is switched to it, so that an extension can
+// read while the host writes.
 Status useWriteAheadLog(sqlite3* db) {
   auto mode = Pragma(db, "journal_mode").text();
   if (!mode.ok()) return mode.status;
