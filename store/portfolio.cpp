@@ -4,7 +4,7 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
+#include <nlohmann/json.hpp>
 #include <type_traits>
 #include <variant>
 #include <vector>
@@ -42,42 +42,10 @@ const std::vector<Field<PortfolioWidget>>& fields(const PortfolioWidget*) {
   return f;
 }
 
-void appendJSONString(std::string& out, std::string_view text) {
-  out += '"';
-  for (unsigned char c : text) {
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      case '\b':
-        out += "\\b";
-        break;
-      case '\f':
-        out += "\\f";
-        break;
-      default:
-        if (c < 0x20) {
-          char buffer[8];
-          std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
-          out += buffer;
-        } else {
-          out += static_cast<char>(c);
-        }
-    }
-  }
-  out += '"';
+// Names and texts are quoted and escaped by nlohmann. Bytes that are not
+// UTF-8 (a decoded text never has any) become U+FFFD rather than failing.
+std::string quotedText(std::string_view text) {
+  return nlohmann::json(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
 const char* nonFiniteName(double value) {
@@ -85,7 +53,9 @@ const char* nonFiniteName(double value) {
   return value > 0 ? "Double.infinity" : "-Double.infinity";
 }
 
-// The shortest text that reads back to `value`. The shortest form of a large
+// The shortest text that reads back to `value`, as std::to_chars writes it:
+// stored snapshots hold these bytes ("12000", "1e+05"), which nlohmann's own
+// number form ("12000.0", "100000.0") would change. The shortest form of a large
 // whole number can be plain digits ("430922337203685490688"), which the
 // reader takes for an integer and refuses past 64 bits; those are written
 // with an exponent instead.
@@ -107,7 +77,7 @@ Result<std::string> encode(const Record& record) {
   for (const auto& field : fields(&record)) {
     if (!first) out += ',';
     first = false;
-    appendJSONString(out, field.name);
+    out += quotedText(field.name);
     out += ':';
     if (auto* number = std::get_if<double Record::*>(&field.member)) {
       double value = record.*(*number);
@@ -118,11 +88,11 @@ Result<std::string> encode(const Record& record) {
       }
       out += numberText(value);
     } else if constexpr (kHasText<Record>) {
-      appendJSONString(out, record.*std::get<std::string Record::*>(field.member));
+      out += quotedText(record.*std::get<std::string Record::*>(field.member));
     }
   }
   out += '}';
-  return std::move(out);
+  return out;
 }
 
 const char* jsonTypeName(simdjson::dom::element_type type) {
@@ -169,11 +139,9 @@ Result<Record> decode(std::string_view json) {
     if (object.at_key(field.name).get(value) != simdjson::SUCCESS) continue;  // missing: default
     if (value.is_null()) continue;
     if (auto* number = std::get_if<double Record::*>(&field.member)) {
-      double d = 0;
-      if (value.get_double().get(d) != simdjson::SUCCESS) {
+      if (value.get_double().get(record.*(*number)) != simdjson::SUCCESS) {
         return typeMismatch(field.name, "Double", value.type());
       }
-      record.*(*number) = d;
     } else if constexpr (kHasText<Record>) {
       std::string_view text;
       if (value.get_string().get(text) != simdjson::SUCCESS) {
@@ -182,7 +150,7 @@ Result<Record> decode(std::string_view json) {
       record.*std::get<std::string Record::*>(field.member) = std::string(text);
     }
   }
-  return std::move(record);
+  return record;
 }
 
 }  // namespace

@@ -4,11 +4,50 @@
 
 namespace quorvel {
 
+using platform::json::Map;
 using platform::objectstore::makeSchema;
 using platform::objectstore::ObjectSchema;
 using platform::objectstore::property;
+using platform::objectstore::PropertySchema;
 
-void Asset::mapping(const platform::json::Map& map) {
+namespace {
+
+// The columns of ticker record type R in their stored order, which the
+// host's files fix: `leading`, the statistics with `middle` (Pair's order)
+// after quoteVolume, then `trailing`.
+template <class R>
+ObjectSchema tickerSchema(std::string className, std::vector<PropertySchema> leading,
+                          std::vector<PropertySchema> middle = {},
+                          std::vector<PropertySchema> trailing = {}) {
+  std::vector<PropertySchema> columns;
+  auto append = [&](std::vector<PropertySchema> more) {
+    for (PropertySchema& p : more) columns.push_back(std::move(p));
+  };
+  append(std::move(leading));
+  append({property<R>("lastPrice", &R::lastPrice), property<R>("priceChange", &R::priceChange),
+          property<R>("priceChangePercent", &R::priceChangePercent),
+          property<R>("volume", &R::volume), property<R>("quoteVolume", &R::quoteVolume)});
+  append(std::move(middle));
+  append({property<R>("openPrice", &R::openPrice), property<R>("highPrice", &R::highPrice),
+          property<R>("lowPrice", &R::lowPrice)});
+  append(std::move(trailing));
+  return ObjectSchema{std::move(className), R::primaryKey(), std::move(columns)};
+}
+
+}  // namespace
+
+void TickerStatistics::mapStream(const Map& map) {
+  map("c", lastPrice);
+  map("p", priceChange);
+  map("P", priceChangePercent);
+  map("v", volume);
+  map("q", quoteVolume);
+  map("o", openPrice);
+  map("l", lowPrice);
+  map("h", highPrice);
+}
+
+void Asset::mapping(const Map& map) {
   map("asset", symbol);
   map("free", free);
   map("locked", locked);
@@ -21,71 +60,49 @@ const ObjectSchema& Asset::schema() {
   return s;
 }
 
-void ExchangeInfo::mapping(const platform::json::Map& map) {
+void ExchangeInfo::mapping(const Map& map) {
   map("symbol", symbol);
   map("baseAsset", baseAsset);
   map("quoteAsset", quoteAsset);
 }
 
 const ObjectSchema& ExchangeInfo::schema() {
-  static const ObjectSchema s = makeSchema<ExchangeInfo>(
-      "ExchangeInfo", primaryKey(), property("symbol", &ExchangeInfo::symbol),
-      property("baseAsset", &ExchangeInfo::baseAsset),
-      property("quoteAsset", &ExchangeInfo::quoteAsset));
+  using E = ExchangeInfo;
+  static const ObjectSchema s =
+      makeSchema<E>("ExchangeInfo", primaryKey(), property("symbol", &E::symbol),
+                    property("baseAsset", &E::baseAsset), property("quoteAsset", &E::quoteAsset));
   return s;
 }
 
-void PortfolioPair::mapping(const platform::json::Map& map) {
+void PortfolioPair::mapping(const Map& map) {
   map("s", symbol);
-  map("c", lastPrice);
-  map("p", priceChange);
-  map("P", priceChangePercent);
-  map("q", quoteVolume);
-  map("v", volume);
-  map("o", openPrice);
-  map("l", lowPrice);
-  map("h", highPrice);
+  mapStream(map);
 }
 
 const ObjectSchema& PortfolioPair::schema() {
   using P = PortfolioPair;
-  static const ObjectSchema s = makeSchema<P>(
-      "PortfolioPair", primaryKey(), property("symbol", &P::symbol),
-      property("baseAsset", &P::baseAsset), property("quoteAsset", &P::quoteAsset),
-      property("lastPrice", &P::lastPrice), property("priceChange", &P::priceChange),
-      property("priceChangePercent", &P::priceChangePercent), property("volume", &P::volume),
-      property("quoteVolume", &P::quoteVolume), property("openPrice", &P::openPrice),
-      property("highPrice", &P::highPrice), property("lowPrice", &P::lowPrice),
-      property("amount", &P::amount), property("totalValue", &P::totalValue));
+  static const ObjectSchema s =
+      tickerSchema<P>("PortfolioPair",
+                      {property("symbol", &P::symbol), property("baseAsset", &P::baseAsset),
+                       property("quoteAsset", &P::quoteAsset)},
+                      {}, {property("amount", &P::amount), property("totalValue", &P::totalValue)});
   return s;
 }
 
-void SpotPair::mapping(const platform::json::Map& map) {
+void SpotPair::mapping(const Map& map) {
   map("s", symbol);
   // Spot pairs are keyed in lower case whatever case the stream sends.
   if (symbol) symbol = platform::foundation::lowercased(*symbol);
-  map("c", lastPrice);
-  map("p", priceChange);
-  map("P", priceChangePercent);
-  map("v", volume);
-  map("q", quoteVolume);
-  map("o", openPrice);
-  map("l", lowPrice);
-  map("h", highPrice);
+  mapStream(map);
 }
 
 const ObjectSchema& SpotPair::schema() {
-  using S = SpotPair;
-  static const ObjectSchema s = makeSchema<S>(
-      "SpotPair", primaryKey(), property("symbol", &S::symbol),
-      property("lastPrice", &S::lastPrice), property("priceChange", &S::priceChange),
-      property("priceChangePercent", &S::priceChangePercent), property("volume", &S::volume),
-      property("quoteVolume", &S::quoteVolume), property("openPrice", &S::openPrice),
-      property("highPrice", &S::highPrice), property("lowPrice", &S::lowPrice));
+  static const ObjectSchema s =
+      tickerSchema<SpotPair>("SpotPair", {property("symbol", &SpotPair::symbol)});
   return s;
 }
 
-void Pair::mapping(const platform::json::Map& map) {
+void Pair::mapping(const Map& map) {
   map("symbol", symbol);
   map("lastPrice", lastPrice);
   map("priceChange", priceChange);
@@ -98,13 +115,8 @@ void Pair::mapping(const platform::json::Map& map) {
 }
 
 const ObjectSchema& Pair::schema() {
-  static const ObjectSchema s = makeSchema<Pair>(
-      "Pair", primaryKey(), property("symbol", &Pair::symbol),
-      property("lastPrice", &Pair::lastPrice), property("priceChange", &Pair::priceChange),
-      property("priceChangePercent", &Pair::priceChangePercent), property("volume", &Pair::volume),
-      property("quoteVolume", &Pair::quoteVolume), property("order", &Pair::order),
-      property("openPrice", &Pair::openPrice), property("highPrice", &Pair::highPrice),
-      property("lowPrice", &Pair::lowPrice));
+  static const ObjectSchema s = tickerSchema<Pair>("Pair", {property("symbol", &Pair::symbol)},
+                                                   {property("order", &Pair::order)});
   return s;
 }
 

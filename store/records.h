@@ -19,102 +19,89 @@ namespace quorvel {
 
 using Text = std::optional<std::string>;
 
-// One balance of one coin.
-class Asset : public platform::objectstore::Object {
+// What every record type shares: a store record that mapObject makes at its
+// defaults from a JSON object, then fills with its own mapping(). Each type
+// also declares its key (primaryKey()) and its columns (schema()).
+class Record : public platform::objectstore::Object {
  public:
-  Text symbol;
-  Text free;
-  Text locked;
+  Record() = default;
+  explicit Record(const platform::json::Map&) {}
+};
 
-  Asset() = default;
-  explicit Asset(const platform::json::Map&) {}
+// The 24-hour statistics of one pair, as the three ticker records store them.
+struct TickerStatistics {
+  Text lastPrice;
+  Text priceChange;
+  Text priceChangePercent;
+  Text volume;
+  Text quoteVolume;
+  Text openPrice;
+  Text highPrice;
+  Text lowPrice;
+
+  // Reads the single-letter members of the exchange's ticker stream events.
+  void mapStream(const platform::json::Map& map);
+};
+
+// One balance of one coin.
+class Asset : public Record {
+ public:
+  using Record::Record;
+  Text symbol, free, locked;
   void mapping(const platform::json::Map& map);
   static std::string primaryKey() { return "symbol"; }
   static const platform::objectstore::ObjectSchema& schema();
 };
 
 // One trading pair of the exchange.
-class ExchangeInfo : public platform::objectstore::Object {
+class ExchangeInfo : public Record {
  public:
-  Text symbol;
-  Text baseAsset;
-  Text quoteAsset;
-
-  ExchangeInfo() = default;
-  explicit ExchangeInfo(const platform::json::Map&) {}
+  using Record::Record;
+  Text symbol, baseAsset, quoteAsset;
   void mapping(const platform::json::Map& map);
   static std::string primaryKey() { return "symbol"; }
   static const platform::objectstore::ObjectSchema& schema();
 };
 
-// One holding of the user, with the 24-hour statistics of its pair. Its key
-// is the base asset: one holding per coin.
-class PortfolioPair : public platform::objectstore::Object {
+// One holding of the user, with the 24-hour statistics of its pair, read
+// from a ticker stream event. Its key is the base asset: one holding per coin.
+class PortfolioPair : public Record, public TickerStatistics {
  public:
-  Text symbol;
-  Text baseAsset;
-  Text quoteAsset;
-  Text lastPrice;
-  Text priceChange;
-  Text priceChangePercent;
-  Text volume;
-  Text quoteVolume;
-  Text openPrice;
-  Text highPrice;
-  Text lowPrice;
+  using Record::Record;
+  Text symbol, baseAsset, quoteAsset;
   platform::objectstore::RealmProperty<std::optional<double>> amount;  // quantity held
   platform::objectstore::RealmProperty<std::optional<double>> totalValue;
-
-  PortfolioPair() = default;
-  explicit PortfolioPair(const platform::json::Map&) {}
-  // Single-letter members: the names of the exchange's ticker stream events.
   void mapping(const platform::json::Map& map);
   static std::string primaryKey() { return "baseAsset"; }
   static const platform::objectstore::ObjectSchema& schema();
 };
 
-// 24-hour statistics of one spot pair, keyed by its lower-case symbol.
-class SpotPair : public platform::objectstore::Object {
+// 24-hour statistics of one spot pair from a ticker stream event, keyed by
+// its lower-case symbol.
+class SpotPair : public Record, public TickerStatistics {
  public:
+  using Record::Record;
   Text symbol;
-  Text lastPrice;
-  Text priceChange;
-  Text priceChangePercent;
-  Text volume;
-  Text quoteVolume;
-  Text openPrice;
-  Text highPrice;
-  Text lowPrice;
-
-  SpotPair() = default;
-  explicit SpotPair(const platform::json::Map&) {}
   void mapping(const platform::json::Map& map);
   static std::string primaryKey() { return "symbol"; }
   static const platform::objectstore::ObjectSchema& schema();
 };
 
 // 24-hour ticker statistics of one pair, under the exchange's REST names.
-class Pair : public platform::objectstore::Object {
+class Pair : public Record, public TickerStatistics {
  public:
+  using Record::Record;
   Text symbol;
-  Text lastPrice;
-  Text priceChange;
-  Text priceChangePercent;
-  Text volume;
-  Text quoteVolume;
   std::int64_t order = 0;  // kept for the host's sorting; unused here
-  Text openPrice;
-  Text highPrice;
-  Text lowPrice;
 
   Pair() = default;
-  explicit Pair(const platform::json::Map&) {}
   // The four fields that price a holding; every other field at its default.
   Pair(Text symbol, Text lastPrice, Text priceChange, Text priceChangePercent)
-      : symbol(std::move(symbol)),
-        lastPrice(std::move(lastPrice)),
-        priceChange(std::move(priceChange)),
-        priceChangePercent(std::move(priceChangePercent)) {}
+      : symbol(std::move(symbol)) {
+    this->lastPrice = std::move(lastPrice);
+    this->priceChange = std::move(priceChange);
+    this->priceChangePercent = std::move(priceChangePercent);
+  }
   void mapping(const platform::json::Map& map);
   static std::string primaryKey() { return "symbol"; }
   static const platform::objectstore::ObjectSchema& schema();

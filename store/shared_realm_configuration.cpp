@@ -18,10 +18,9 @@ platform::objectstore::Realm::Configuration sharedRealmConfiguration() {
   return configuration;
 }
 
-void migrateSharedRealm(platform::objectstore::Migration&, std::uint64_t oldSchemaVersion) {
-  if (oldSchemaVersion < kSchemaVersion) {
-    platform::foundation::debugPrint("Upgrade Realm extension schema version!!!");
-  }
+// The store calls it only for a file below kSchemaVersion.
+void migrateSharedRealm(platform::objectstore::Migration&, std::uint64_t) {
+  platform::foundation::debugPrint("Upgrade Realm extension schema version!!!");
 }
 
 }  // namespace quorvel

@@ -1,9 +1,8 @@
 #include "platform/objectstore/realm.h"
 
 #include <algorithm>
-#include <map>
 #include <set>
-#include <system_error>
+#include <utility>
 
 namespace platform::objectstore {
 
@@ -46,12 +45,6 @@ Status sqliteError(sqlite3* db, int code, const std::string& what) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
       return Status::Busy("The store is locked by another process" + where + ": " + detail);
-    case SQLITE_CANTOPEN:
-    case SQLITE_PERM:
-    case SQLITE_READONLY:
-    case SQLITE_IOERR:
-    case SQLITE_FULL:
-      return Status::IOError("Cannot " + what + where + ": " + detail);
     default:
       return Status::IOError("Cannot " + what + where + ": " + detail);
   }
@@ -107,30 +100,27 @@ Status exec(sqlite3* db, const std::string& sql, const std::string& what) {
   return Status();
 }
 
-Result<std::int64_t> pragmaInteger(sqlite3* db, const std::string& pragma) {
-  Statement st(db, "PRAGMA " + pragma);
-  if (st.prepareCode() != SQLITE_OK) {
-    return sqliteError(db, st.prepareCode(), "read the store");
+// The one row a pragma answers, or why it could not be read.
+class Pragma {
+ public:
+  Pragma(sqlite3* db, const std::string& statement) : st_(db, "PRAGMA " + statement) {
+    int rc = st_.prepareCode() == SQLITE_OK ? sqlite3_step(st_.get()) : st_.prepareCode();
+    if (rc != SQLITE_ROW) status_ = sqliteError(db, rc, "read the store");
   }
-  int rc = sqlite3_step(st.get());
-  if (rc == SQLITE_ROW) return sqlite3_column_int64(st.get(), 0);
-  if (rc == SQLITE_DONE) return 0;
-  return sqliteError(db, rc, "read the store");
-}
+  Result<std::int64_t> integer() const {
+    if (!status_.ok()) return status_;
+    return sqlite3_column_int64(st_.get(), 0);
+  }
+  Result<std::string> text() const {
+    if (!status_.ok()) return status_;
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st_.get(), 0));
+    return std::string(text ? text : "");
+  }
 
-Result<std::string> pragmaText(sqlite3* db, const std::string& pragma) {
-  Statement st(db, "PRAGMA " + pragma);
-  if (st.prepareCode() != SQLITE_OK) {
-    return sqliteError(db, st.prepareCode(), "read the store");
-  }
-  int rc = sqlite3_step(st.get());
-  if (rc == SQLITE_ROW) {
-    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0));
-    return text ? text : "";
-  }
-  if (rc == SQLITE_DONE) return "";
-  return sqliteError(db, rc, "read the store");
-}
+ private:
+  Statement st_;
+  Status status_;
+};
 
 struct Column {
   std::string name;
@@ -150,7 +140,7 @@ Result<std::vector<std::string>> userTables(sqlite3* db) {
     names.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0)));
   }
   if (rc != SQLITE_DONE) return sqliteError(db, rc, "read the store");
-  return std::move(names);
+  return names;
 }
 
 Result<std::vector<Column>> tableColumns(sqlite3* db, const std::string& table) {
@@ -166,7 +156,7 @@ Result<std::vector<Column>> tableColumns(sqlite3* db, const std::string& table) 
     columns.push_back({name ? name : "", type ? type : ""});
   }
   if (rc != SQLITE_DONE) return sqliteError(db, rc, "read the store");
-  return std::move(columns);
+  return columns;
 }
 
 std::string createTableSql(const ObjectSchema& schema, const std::string& tableName) {
@@ -232,8 +222,7 @@ Status createAll(sqlite3* db, const std::vector<const ObjectSchema*>& types,
 // Brings the tables to the declarations: adds missing ones, reshapes ones
 // whose columns differ, drops ones no longer declared.
 Status reconcile(sqlite3* db, const std::vector<const ObjectSchema*>& types,
-                 const std::vector<std::string>& tables) {
-  std::set<std::string> present(tables.begin(), tables.end());
+                 const std::set<std::string>& present) {
   std::set<std::string> declared;
   for (const ObjectSchema* schema : types) {
     declared.insert(schema->className);
@@ -244,23 +233,19 @@ Status reconcile(sqlite3* db, const std::vector<const ObjectSchema*>& types,
       if (Status s = reshapeTable(db, *schema, *columns.value); !s.ok()) return s;
     }
   }
-  for (const std::string& table : tables) {
+  for (const std::string& table : present) {
     if (declared.count(table)) continue;
     if (Status s = exec(db, "DROP TABLE " + quoted(table), "migrate the store"); !s.ok()) return s;
   }
   return createAll(db, types, present);
 }
 
-// What a file at the configured version still lacks, or ok.
+// A file at the configured version may lack tables of types declared
+// since (they are added), never a property: that needs a raised version.
 Status checkCurrent(sqlite3* db, const std::vector<const ObjectSchema*>& types,
-                    const std::vector<std::string>& tables, bool* needsTables) {
-  std::set<std::string> present(tables.begin(), tables.end());
-  *needsTables = false;
+                    const std::set<std::string>& present) {
   for (const ObjectSchema* schema : types) {
-    if (!present.count(schema->className)) {
-      *needsTables = true;
-      continue;
-    }
+    if (!present.count(schema->className)) continue;
     auto columns = tableColumns(db, schema->className);
     if (!columns.ok()) return columns.status;
     for (const auto& p : schema->properties) {
@@ -274,6 +259,83 @@ Status checkCurrent(sqlite3* db, const std::vector<const ObjectSchema*>& types,
     }
   }
   return Status();
+}
+
+// Runs `body` in one immediate transaction: commits what it did when it
+// succeeds, leaves the file as it was otherwise.
+Status inTransaction(sqlite3* db, const std::string& what, const std::function<Status()>& body) {
+  if (Status s = exec(db, "BEGIN IMMEDIATE", "lock the store"); !s.ok()) return s;
+  Status result = body();
+  if (result.ok()) result = exec(db, "COMMIT", what);
+  if (!result.ok()) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+  return result;
+}
+
+// A file not yet in WAL mode is switched to it, so that an extension can
+// read while the host writes.
+Status useWriteAheadLog(sqlite3* db) {
+  auto mode = Pragma(db, "journal_mode").text();
+  if (!mode.ok()) return mode.status;
+  if (*mode.value == "wal") return Status();
+  return Pragma(db, "journal_mode=WAL").text().status;
+}
+
+// What opening needs to know of a file before deciding what to do with it.
+struct StoredState {
+  std::uint64_t version = 0;
+  std::set<std::string> tables;
+  bool isNew() const { return version == 0 && tables.empty(); }
+};
+
+Result<StoredState> readState(sqlite3* db) {
+  auto version = Pragma(db, "user_version").integer();
+  if (!version.ok()) return version.status;
+  auto tables = userTables(db);
+  if (!tables.ok()) return tables.status;
+  return StoredState{static_cast<std::uint64_t>(*version.value),
+                     std::set<std::string>(tables.value->begin(), tables.value->end())};
+}
+
+Status refuseNewer(const StoredState& state, std::uint64_t target) {
+  if (state.version <= target) return Status();
+  return Status::VersionMismatch("Provided schema version " + std::to_string(target) +
+                                 " is less than last set version " + std::to_string(state.version) +
+                                 ".");
+}
+
+// True when the file can be used as it is, without taking the write lock.
+Result<bool> isCurrent(sqlite3* db, const std::vector<const ObjectSchema*>& types,
+                       const StoredState& state, std::uint64_t target) {
+  if (state.isNew() || state.version != target) return false;
+  if (Status s = checkCurrent(db, types, state.tables); !s.ok()) return s;
+  return std::all_of(types.begin(), types.end(),
+                     [&](const ObjectSchema* t) { return state.tables.count(t->className) > 0; });
+}
+
+// Inside the opening transaction: a new file is created, an older one
+// migrated, a current one completed; then the target version is recorded.
+Status bringToTarget(sqlite3* db, const Realm::Configuration& configuration,
+                     const std::vector<const ObjectSchema*>& types) {
+  // Read again under the lock: another process may have migrated meanwhile.
+  auto state = readState(db);
+  if (!state.ok()) return state.status;
+  const std::uint64_t target = configuration.schemaVersion;
+  if (Status s = refuseNewer(*state.value, target); !s.ok()) return s;
+  Status shaped;
+  if (state.value->isNew()) {
+    shaped = createAll(db, types, {});
+  } else if (state.value->version < target) {
+    if (configuration.migrationBlock) {
+      Migration migration(state.value->version);
+      configuration.migrationBlock(migration, state.value->version);
+    }
+    shaped = reconcile(db, types, state.value->tables);
+  } else {
+    shaped = checkCurrent(db, types, state.value->tables);
+    if (shaped.ok()) shaped = createAll(db, types, state.value->tables);
+  }
+  if (!shaped.ok()) return shaped;
+  return exec(db, "PRAGMA user_version = " + std::to_string(target), "migrate the store");
 }
 
 }  // namespace
@@ -301,151 +363,41 @@ Realm::~Realm() {
 }
 
 Result<Realm> Realm::open(const Configuration& configuration) {
-  if (configuration.encryptionKey) {
-    return Status::Unsupported("Encrypted stores are not supported.");
+  if (!configuration.fileURL) {
+    return Status::NotFound(
+        "The store has no file location (the app-group container is unavailable).");
   }
-  if (configuration.syncConfiguration) {
-    return Status::Unsupported("Synchronised stores are not supported.");
-  }
-  std::string location;
-  int flags = SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI;
-  if (configuration.inMemoryIdentifier) {
-    location = "file:" + *configuration.inMemoryIdentifier + "?mode=memory&cache=shared";
-    flags |= SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
-  } else {
-    if (!configuration.fileURL) {
-      return Status::NotFound(
-          "The store has no file location (the app-group container is unavailable).");
-    }
-    const auto& path = *configuration.fileURL;
-    std::error_code ec;
-    if (configuration.seedFilePath && !std::filesystem::exists(path, ec)) {
-      std::filesystem::copy_file(*configuration.seedFilePath, path, ec);
-      if (ec) {
-        return Status::IOError("Cannot copy the seed file to " + path.string() + ": " +
-                               ec.message());
-      }
-    }
-    // A plain path, not a URI: escape nothing, let SQLite take it as is.
-    location = path.string();
-    flags &= ~SQLITE_OPEN_URI;
-    flags |= configuration.readOnly ? SQLITE_OPEN_READONLY
-                                    : (SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
-  }
-
   sqlite3* raw = nullptr;
-  int rc = sqlite3_open_v2(location.c_str(), &raw, flags, nullptr);
+  // A plain path, not a URI: SQLite takes it as it is.
+  int rc =
+      sqlite3_open_v2(configuration.fileURL->c_str(), &raw,
+                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
   if (rc != SQLITE_OK) {
     Status s = sqliteError(raw, rc, "open the store");
     sqlite3_close_v2(raw);
-    return std::move(s);
+    return s;
   }
-  std::vector<const ObjectSchema*> types =
-      configuration.objectTypes ? *configuration.objectTypes : registeredObjectTypes();
-  Realm realm(raw, configuration, std::move(types));
-  sqlite3* db = realm.db_;
-  sqlite3_busy_timeout(db, static_cast<int>(configuration.busyTimeout.count()));
-  sqlite3_extended_result_codes(db, 1);
+  Realm realm(raw, configuration,
+              configuration.objectTypes ? *configuration.objectTypes : registeredObjectTypes());
+  sqlite3_busy_timeout(raw, static_cast<int>(configuration.busyTimeout.count()));
 
-  const std::uint64_t target = configuration.schemaVersion;
-  auto fail = [](Status s) { return std::move(s); };
-
-  if (!configuration.readOnly && !configuration.inMemoryIdentifier) {
-    auto mode = pragmaText(db, "journal_mode");
-    if (!mode.ok()) return fail(mode.status);
-    if (*mode.value != "wal") {
-      auto set = pragmaText(db, "journal_mode=WAL");
-      if (!set.ok()) return fail(set.status);
-    }
-  }
-
-  // A quick look without the write lock: a current file needs nothing, and
+  if (Status s = useWriteAheadLog(raw); !s.ok()) return s;
+  // A look without the write lock first: a current file needs nothing, and
   // taking the lock would make every reader wait for the host's writes.
-  auto version = pragmaInteger(db, "user_version");
-  if (!version.ok()) return fail(version.status);
-  auto tables = userTables(db);
-  if (!tables.ok()) return fail(tables.status);
-  auto stored = static_cast<std::uint64_t>(*version.value);
-  if (stored > target) {
-    return fail(Status::VersionMismatch("Provided schema version " + std::to_string(target) +
-                                        " is less than last set version " + std::to_string(stored) +
-                                        "."));
-  }
-  if (stored == target && !(stored == 0 && tables.value->empty())) {
-    bool needsTables = false;
-    if (Status s = checkCurrent(db, realm.types_, *tables.value, &needsTables); !s.ok())
-      return fail(s);
-    if (!needsTables) return std::move(realm);
-  }
-  if (configuration.readOnly) {
-    return fail(Status::VersionMismatch("The read-only store at schema version " +
-                                        std::to_string(stored) + " needs a migration to version " +
-                                        std::to_string(target) + "."));
-  }
-
-  if (Status s = exec(db, "BEGIN IMMEDIATE", "lock the store"); !s.ok()) return fail(s);
-  auto rollback = [db](Status s) {
-    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-    return std::move(s);
-  };
-  // Look again under the lock: another process may have migrated meanwhile.
-  version = pragmaInteger(db, "user_version");
-  if (!version.ok()) return rollback(version.status);
-  tables = userTables(db);
-  if (!tables.ok()) return rollback(tables.status);
-  stored = static_cast<std::uint64_t>(*version.value);
-  const std::vector<std::string>& present = *tables.value;
-
-  if (stored > target) {
-    return rollback(Status::VersionMismatch("Provided schema version " + std::to_string(target) +
-                                            " is less than last set version " +
-                                            std::to_string(stored) + "."));
-  }
-  const bool isNew = stored == 0 && present.empty();
-  if (isNew) {
-    if (Status s = createAll(db, realm.types_, {}); !s.ok()) return rollback(s);
-  } else if (stored < target) {
-    if (configuration.deleteRealmIfMigrationNeeded) {
-      for (const auto& table : present) {
-        if (Status s = exec(db, "DROP TABLE " + quoted(table), "reset the store"); !s.ok())
-          return rollback(s);
-      }
-      if (Status s = createAll(db, realm.types_, {}); !s.ok()) return rollback(s);
-    } else {
-      if (configuration.migrationBlock) {
-        Migration migration(stored);
-        configuration.migrationBlock(migration, stored);
-      }
-      if (Status s = reconcile(db, realm.types_, present); !s.ok()) return rollback(s);
-    }
-  } else {
-    bool needsTables = false;
-    if (Status s = checkCurrent(db, realm.types_, present, &needsTables); !s.ok())
-      return rollback(s);
-    std::set<std::string> have(present.begin(), present.end());
-    if (Status s = createAll(db, realm.types_, have); !s.ok()) return rollback(s);
-  }
-  if (Status s = exec(db, "PRAGMA user_version = " + std::to_string(target), "migrate the store");
-      !s.ok()) {
-    return rollback(s);
-  }
-  if (Status s = exec(db, "COMMIT", "migrate the store"); !s.ok()) return rollback(s);
-
-  if (configuration.shouldCompactOnLaunch) {
-    auto pages = pragmaInteger(db, "page_count");
-    auto freePages = pragmaInteger(db, "freelist_count");
-    auto pageSize = pragmaInteger(db, "page_size");
-    if (pages.ok() && freePages.ok() && pageSize.ok()) {
-      auto total = static_cast<std::uint64_t>(*pages.value * *pageSize.value);
-      auto used = static_cast<std::uint64_t>((*pages.value - *freePages.value) * *pageSize.value);
-      if (configuration.shouldCompactOnLaunch(total, used)) exec(db, "VACUUM", "compact the store");
-    }
-  }
-  return std::move(realm);
+  auto state = readState(raw);
+  if (!state.ok()) return state.status;
+  if (Status s = refuseNewer(*state.value, configuration.schemaVersion); !s.ok()) return s;
+  auto current = isCurrent(raw, realm.types_, *state.value, configuration.schemaVersion);
+  if (!current.ok()) return current.status;
+  if (*current.value) return realm;
+  Status s = inTransaction(raw, "migrate the store",
+                           [&] { return bringToTarget(raw, configuration, realm.types_); });
+  if (!s.ok()) return s;
+  return realm;
 }
 
 std::uint64_t Realm::schemaVersion() const {
-  auto version = pragmaInteger(db_, "user_version");
+  auto version = Pragma(db_, "user_version").integer();
   return version.ok() ? static_cast<std::uint64_t>(*version.value) : 0;
 }
 
@@ -479,15 +431,8 @@ Status Realm::queryAll(const ObjectSchema& schema, const std::function<void*()>&
 }
 
 Status Realm::write(const std::function<Status(WriteTransaction&)>& body) {
-  if (configuration_.readOnly) {
-    return Status::InvalidArgument("The store was opened read-only.");
-  }
-  if (Status s = exec(db_, "BEGIN IMMEDIATE", "lock the store"); !s.ok()) return s;
   WriteTransaction transaction(*this);
-  Status result = body(transaction);
-  if (result.ok()) result = exec(db_, "COMMIT", "write the store");
-  if (!result.ok()) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-  return result;
+  return inTransaction(db_, "write the store", [&] { return body(transaction); });
 }
 
 Status Realm::WriteTransaction::addObject(const ObjectSchema& schema, const void* record) {

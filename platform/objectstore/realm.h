@@ -48,6 +48,7 @@ class Results;
 
 class Realm {
  public:
+  // What the owner of the file sets; nothing else is configurable.
   struct Configuration {
     // Where the file lives; opening without a location fails.
     std::optional<std::filesystem::path> fileURL;
@@ -55,28 +56,13 @@ class Realm {
     // Called while opening a file whose stored version is below
     // schemaVersion, inside the opening transaction.
     std::function<void(Migration&, std::uint64_t oldSchemaVersion)> migrationBlock;
-    // true: a file that needs a migration is emptied and recreated instead.
-    bool deleteRealmIfMigrationNeeded = false;
-    // true: the file is never created or changed; it must already be current.
-    bool readOnly = false;
-    // Not supported by this store: a configuration that sets one fails to open.
-    std::optional<std::vector<std::uint8_t>> encryptionKey;
-    // A named store that lives in memory only, shared by handles of the
-    // same name in this process while one is open.
-    std::optional<std::string> inMemoryIdentifier;
-    // Not supported by this store: a configuration that sets one fails to open.
-    std::optional<std::string> syncConfiguration;
-    // Asked with (file bytes, used bytes) when opening; true compacts the file.
-    std::function<bool(std::uint64_t totalBytes, std::uint64_t usedBytes)> shouldCompactOnLaunch;
     // The record types of this store; none means every registered type.
     std::optional<std::vector<const ObjectSchema*>> objectTypes;
-    // Copied to fileURL before opening when no file is there yet.
-    std::optional<std::filesystem::path> seedFilePath;
     // How long to wait for another process's write lock.
     std::chrono::milliseconds busyTimeout{2000};
   };
 
-  // Opens (creating when allowed) and brings the file to the configured
+  // Opens (creating when missing) and brings the file to the configured
   // schema. Fails with kVersionMismatch for a file newer than the
   // configuration, kCorruption for a file that is not a database, kBusy when
   // another process holds the write lock too long, kNotFound without a
@@ -101,8 +87,8 @@ class Realm {
   // rolls back otherwise. For the host and tests: extensions never write.
   foundation::Status write(const std::function<foundation::Status(WriteTransaction&)>& body);
 
-  // Type-erased query behind objects<T>(): calls `row` with a freshly made
-  // record for each stored record, in insertion order.
+  // Type-erased query behind objects<T>(): fills a record made by
+  // `makeRecord` for each stored record, in insertion order.
   foundation::Status queryAll(const ObjectSchema& schema,
                               const std::function<void*()>& makeRecord) const;
 
@@ -166,7 +152,7 @@ foundation::Result<Results<T>> Realm::objects() const {
   auto items = std::make_shared<std::vector<T>>();
   foundation::Status status =
       queryAll(T::schema(), [&]() -> void* { return &items->emplace_back(); });
-  if (!status.ok()) return std::move(status);
+  if (!status.ok()) return status;
   return Results<T>(std::move(items));
 }
 

@@ -17,6 +17,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <variant>
 #include <vector>
 
@@ -121,13 +122,18 @@ struct Traits<RealmProperty<U>> {
 
 }  // namespace detail
 
-template <class Record, class Member>
-PropertySchema property(std::string name, Member Record::*member) {
+// The property `name` stored in `member`. A member that Record inherits
+// names Record explicitly (property<Record>(...)): the store hands the
+// property the address of a whole Record.
+template <class Record = void, class Owner, class Member>
+PropertySchema property(std::string name, Member Owner::*member) {
+  using R = std::conditional_t<std::is_void_v<Record>, Owner, Record>;
+  static_assert(std::is_base_of_v<Owner, R>, "the member must belong to the record");
   using T = detail::Traits<Member>;
   return PropertySchema{
       std::move(name), T::kType,
-      [member](const void* record) { return T::get(static_cast<const Record*>(record)->*member); },
-      [member](void* record, const Value& v) { T::set(static_cast<Record*>(record)->*member, v); }};
+      [member](const void* record) { return T::get(static_cast<const R*>(record)->*member); },
+      [member](void* record, const Value& v) { T::set(static_cast<R*>(record)->*member, v); }};
 }
 
 template <class Record, class... Properties>
