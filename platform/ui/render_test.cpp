@@ -21,6 +21,8 @@ using Pixel = Bitmap::Pixel;
 
 const Color kRed(1, 0, 0);
 const Color kGreen(35 / 255.0, 171 / 255.0, 108 / 255.0);
+constexpr Size kSmall{158, 158};
+constexpr Size kMedium{338, 158};
 const FlexFrame kFill{.maxWidth = kInfinity, .maxHeight = kInfinity};
 
 constexpr Pixel kWhite{255, 255, 255, 255};
@@ -43,7 +45,7 @@ View onWhite(const View& content) { return content.frame(kFill).background(Color
 TEST(RenderTest, WritesARealPngOfTheWidgetsPixelSize) {
   quorvel::testing::TempDir dir;
   const auto path = dir.path() / "medium.png";
-  ASSERT_OK(renderToPNG(Color::white(), RenderOptions{}, path));
+  ASSERT_OK(renderToPNG(Color::white(), RenderOptions{.size = kMedium}, path));
   cairo_surface_t* png = cairo_image_surface_create_from_png(path.c_str());
   ASSERT_EQ(cairo_surface_status(png), CAIRO_STATUS_SUCCESS);
   EXPECT_EQ(cairo_image_surface_get_width(png), 1014);
@@ -53,7 +55,7 @@ TEST(RenderTest, WritesARealPngOfTheWidgetsPixelSize) {
 
 TEST(RenderTest, ScaleSetsThePixelSize) {
   for (double scale : {1.0, 2.0, 3.0}) {
-    const Bitmap bitmap = render(Color::white(), {.size = kSystemSmallSize, .scale = scale});
+    const Bitmap bitmap = render(Color::white(), {.size = kSmall, .scale = scale});
     EXPECT_EQ(bitmap.width, static_cast<int>(158 * scale)) << scale;
     EXPECT_EQ(bitmap.height, static_cast<int>(158 * scale)) << scale;
   }
@@ -61,16 +63,16 @@ TEST(RenderTest, ScaleSetsThePixelSize) {
 
 TEST(RenderTest, DynamicColourFollowsTheAppearance) {
   const View view = Color::dynamic(Color::white(), Color::black());
-  const RenderOptions light{.colorScheme = ColorScheme::light};
-  const RenderOptions dark{.colorScheme = ColorScheme::dark};
-  const RenderOptions unspecified{.colorScheme = ColorScheme::unspecified};
+  const RenderOptions light{.size = kMedium, .colorScheme = ColorScheme::light};
+  const RenderOptions dark{.size = kMedium, .colorScheme = ColorScheme::dark};
+  const RenderOptions unspecified{.size = kMedium, .colorScheme = ColorScheme::unspecified};
   EXPECT_EQ(render(view, light).pixel(507, 237), kWhite);
   EXPECT_EQ(render(view, dark).pixel(507, 237), kBlack);
   EXPECT_EQ(render(view, unspecified).pixel(507, 237), kWhite);
 }
 
 TEST(RenderTest, CornersOutsideTheRoundedContainerStayTransparent) {
-  const Bitmap bitmap = render(Color::black(), {.size = kSystemMediumSize, .scale = 3});
+  const Bitmap bitmap = render(Color::black(), {.size = kMedium, .scale = 3});
   const int w = bitmap.width;
   const int h = bitmap.height;
   for (auto [x, y] : {std::pair{0, 0}, {w - 1, 0}, {0, h - 1}, {w - 1, h - 1}, {6, 6}}) {
@@ -181,15 +183,13 @@ TEST(RenderTest, BytesThatAreNotAPngMakeAnAssetThatDrawsNothing) {
 
 TEST(RenderTest, ContainerBackgroundFillsTheWholeWidgetBehindTheContent) {
   const View view = View(Color::clear()).containerBackground(kRed);
-  const Bitmap bitmap = render(view, {.size = kSystemSmallSize, .scale = 1});
+  const Bitmap bitmap = render(view, {.size = kSmall, .scale = 1});
   EXPECT_EQ(bitmap.pixel(79, 79), (Pixel{255, 0, 0, 255}));
 }
 
 TEST(RenderTest, ContentMarginsInsetTheContent) {
-  const RenderOptions options{.size = kSystemSmallSize,
-                              .scale = 1,
-                              .contentMargins = true,
-                              .contentMarginFill = Color::white()};
+  const RenderOptions options{
+      .size = kSmall, .scale = 1, .contentMargins = true, .contentMarginFill = Color::white()};
   const Bitmap bitmap = render(Color::black(), options);
   EXPECT_EQ(bitmap.pixel(8, 79), kWhite);
   EXPECT_EQ(bitmap.pixel(17, 79), kBlack);
@@ -200,7 +200,7 @@ TEST(RenderTest, WritesAnSvgDocument) {
   quorvel::testing::TempDir dir;
   const auto path = dir.path() / "small.svg";
   const View view = onWhite(Text::verbatim("Add portfolio"));
-  ASSERT_OK(renderToSVG(view, {.size = kSystemSmallSize}, path));
+  ASSERT_OK(renderToSVG(view, {.size = kSmall}, path));
   const std::string svg = quorvel::testing::readFileBytes(path);
   EXPECT_NE(svg.find("<svg"), std::string::npos);
   EXPECT_NE(svg.find("</svg>"), std::string::npos);
@@ -211,8 +211,9 @@ TEST(RenderTest, RejectsUnusableSizesAndScales) {
   const View view = Color::white();
   const double nan = std::nan("");
   for (RenderOptions options :
-       {RenderOptions{.scale = 0}, RenderOptions{.scale = nan}, RenderOptions{.scale = kInfinity},
-        RenderOptions{.scale = 100}, RenderOptions{.size = {nan, 10}},
+       {RenderOptions{.size = kMedium, .scale = 0}, RenderOptions{.size = kMedium, .scale = nan},
+        RenderOptions{.size = kMedium, .scale = kInfinity},
+        RenderOptions{.size = kMedium, .scale = 100}, RenderOptions{.size = {nan, 10}},
         RenderOptions{.size = {0, 10}}, RenderOptions{.size = {1e9, 1e9}},
         RenderOptions{.size = {-3, 10}}}) {
     const Status status = renderToPNGData(view, options).status;
@@ -223,7 +224,8 @@ TEST(RenderTest, RejectsUnusableSizesAndScales) {
 
 TEST(RenderTest, ReportsAFileThatCannotBeWritten) {
   quorvel::testing::TempDir dir;
-  const Status status = renderToPNG(Color::white(), {}, dir.path() / "missing" / "x.png");
+  const Status status =
+      renderToPNG(Color::white(), {.size = kMedium}, dir.path() / "missing" / "x.png");
   EXPECT_EQ(status.code(), Status::Code::kIOError);
 }
 
@@ -231,7 +233,7 @@ TEST(RenderTest, ThreadsRenderTheSamePixelsAtTheSameTime) {
   const View view =
       onWhite(VStack({Text::verbatim("$12,345.68").font(Font::system(22, Font::Weight::bold)),
                       Image::systemName("plus.circle.fill")}));
-  const RenderOptions options{.size = kSystemSmallSize, .scale = 2};
+  const RenderOptions options{.size = kSmall, .scale = 2};
   const Bitmap reference = render(view, options);
   std::vector<Bitmap> results(4);
   std::vector<std::thread> threads;
@@ -252,8 +254,8 @@ TEST(RenderTest, AbsurdContentStillRenders) {
                             View(Color::black()).clipShape(RoundedRectangle{nan}),
                             View(Color::black()).clipShape(RoundedRectangle{1e300})});
   for (ColorScheme scheme : {ColorScheme::light, ColorScheme::dark}) {
-    EXPECT_OK(renderToPNGData(view, {.colorScheme = scheme}).status);
-    EXPECT_OK(renderToSVGData(view, {.colorScheme = scheme}).status);
+    EXPECT_OK(renderToPNGData(view, {.size = kMedium, .colorScheme = scheme}).status);
+    EXPECT_OK(renderToSVGData(view, {.size = kMedium, .colorScheme = scheme}).status);
   }
 }
 
