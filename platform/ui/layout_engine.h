@@ -25,6 +25,8 @@ struct DrawContext {
   double pixelScale = 1;  // device pixels per point, for snapping edges
   // `rect` with its edges moved to the nearest device pixel.
   Rect snapped(const Rect& rect) const;
+  // Fills `rect`, snapped, with `color` as the render's scheme resolves it.
+  void fill(const Rect& rect, const Color& color) const;
 };
 
 class Element {

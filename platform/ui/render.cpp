@@ -140,7 +140,7 @@ Result<std::string> encodePNG(cairo_surface_t* surface) {
   }
   png_write_end(png, nullptr);
   png_destroy_write_struct(&png, &info);
-  return std::move(bytes);
+  return bytes;
 }
 
 // An image surface with the widget drawn on it; the caller destroys it.
@@ -202,7 +202,7 @@ Result<Bitmap> renderToBitmap(const View& view, const RenderOptions& options) {
               bitmap.pixels.begin() + static_cast<std::ptrdiff_t>(y) * bitmap.width);
   }
   cairo_surface_destroy(s);
-  return std::move(bitmap);
+  return bitmap;
 }
 
 Result<std::string> renderToPNGData(const View& view, const RenderOptions& options) {
@@ -235,7 +235,7 @@ Result<std::string> renderToSVGData(const View& view, const RenderOptions& optio
   if (status != CAIRO_STATUS_SUCCESS) {
     return Status::IOError(cairo_status_to_string(status));
   }
-  return std::move(bytes);
+  return bytes;
 }
 
 Status renderToSVG(const View& view, const RenderOptions& options,
