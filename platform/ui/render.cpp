@@ -161,13 +161,13 @@ Result<cairo_surface_t*> renderSurface(const View& view, const RenderOptions& op
   return surface;
 }
 
-Status writeFile(const std::filesystem::path& path, const std::string& bytes) {
+// Writes what a render made, or passes its failure on.
+Status writeRendered(const Result<std::string>& bytes, const std::filesystem::path& path) {
+  if (!bytes.ok()) return bytes.status;
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  out.write(bytes.value->data(), static_cast<std::streamsize>(bytes.value->size()));
   out.close();
-  if (!out) {
-    return Status::IOError("Cannot write " + path.string());
-  }
+  if (!out) return Status::IOError("Cannot write " + path.string());
   return Status();
 }
 
@@ -215,9 +215,7 @@ Result<std::string> renderToPNGData(const View& view, const RenderOptions& optio
 
 Status renderToPNG(const View& view, const RenderOptions& options,
                    const std::filesystem::path& path) {
-  Result<std::string> png = renderToPNGData(view, options);
-  if (!png.ok()) return png.status;
-  return writeFile(path, *png.value);
+  return writeRendered(renderToPNGData(view, options), path);
 }
 
 Result<std::string> renderToSVGData(const View& view, const RenderOptions& options) {
@@ -240,9 +238,7 @@ Result<std::string> renderToSVGData(const View& view, const RenderOptions& optio
 
 Status renderToSVG(const View& view, const RenderOptions& options,
                    const std::filesystem::path& path) {
-  Result<std::string> svg = renderToSVGData(view, options);
-  if (!svg.ok()) return svg.status;
-  return writeFile(path, *svg.value);
+  return writeRendered(renderToSVGData(view, options), path);
 }
 
 }  // namespace platform::ui
