@@ -47,7 +47,7 @@ Rect clampedRect(const Rect& rect) {
 
 Rect DrawContext::snapped(const Rect& rect) const {
   const Rect r = clampedRect(rect);
-  const double s = pixelScale > 0 ? pixelScale : 1;
+  const double s = pixelScale;
   const double x0 = std::round(r.minX() * s) / s;
   const double y0 = std::round(r.minY() * s) / s;
   const double x1 = std::round(r.maxX() * s) / s;
@@ -139,7 +139,7 @@ void TextElement::placeChildren(ProposedSize proposal) {
 
 void TextElement::draw(const DrawContext& context) const {
   const Rect r = clampedRect(frame_);
-  const double s = context.pixelScale > 0 ? context.pixelScale : 1;
+  const double s = context.pixelScale;
   // Whole device pixels for the line origin, as the toolkit rounds frames.
   const Rect origin{{std::round(r.minX() * s) / s, std::round(r.minY() * s) / s}, r.size};
   drawText(context.cr, placed_, style_, origin, context.scheme);
