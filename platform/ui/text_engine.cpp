@@ -267,10 +267,8 @@ TextFit fitSingleLine(const std::vector<StyledRun>& input, const TextStyle& styl
   std::vector<StyledRun> shown = prefixWithEllipsis(runs, cuts[low]);
   shownWidth = singleLineWidth(shown, scale);
   anyFits = shownWidth <= width + kEpsilon;
-  if (!anyFits) {  // not even the ellipsis fits: draw nothing
+  if (!anyFits) {  // not even the ellipsis fits: draw nothing (no text, no runs)
     fit.size = {0, naturalHeight * scale};
-    fit.shownText.clear();
-    fit.runs.clear();
     return fit;
   }
   fit.size = {std::min(shownWidth, width), naturalHeight * scale};
