@@ -1,62 +1,18 @@
 #include "views/number_format.h"
 
-#include <locale.h>
+#include <fmt/format.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <vector>
+#include <algorithm>
+#include <cmath>
 
+#include "platform/foundation/decimal.h"
 #include "platform/foundation/locale/number_formatter.h"
 
 namespace quorvel {
 
 namespace {
 
-locale_t cLocale() {
-  static const locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
-  return locale;
-}
-
-}  // namespace
-
-std::string trimmedDecimalString(double value, int digits) {
-  const int d = digits > 0 ? digits : 0;
-  // snprintf follows LC_NUMERIC; the C locale keeps the point a ".".
-  locale_t previous = uselocale(cLocale());
-  int needed = std::snprintf(nullptr, 0, "%.*f", d, value);
-  std::vector<char> buffer(static_cast<size_t>(needed > 0 ? needed : 0) + 1);
-  std::snprintf(buffer.data(), buffer.size(), "%.*f", d, value);
-  uselocale(previous);
-  std::string text(buffer.data());
-  while (!text.empty()) {
-    if (text.back() == '.') {
-      text.pop_back();
-      break;
-    }
-    if (text.back() != '0') break;
-    text.pop_back();
-  }
-  return text;
-}
-
-std::optional<std::string> formattedNumberString(std::string_view text, int maximumFractionDigits) {
-  if (text.empty()) return std::nullopt;
-  switch (text.front()) {
-    case ' ':
-    case '\t':
-    case '\n':
-    case '\v':
-    case '\f':
-    case '\r':
-      return std::nullopt;
-    default:
-      break;
-  }
-  const std::string owned(text);
-  char* end = nullptr;
-  const double number = strtod_l(owned.c_str(), &end, cLocale());
-  if (end != owned.c_str() + owned.size()) return std::nullopt;
-
+std::optional<std::string> formatted(double number, int maximumFractionDigits) {
   platform::foundation::NumberFormatter formatter;
   formatter.numberStyle = platform::foundation::NumberFormatter::Style::kDecimal;
   formatter.minimumFractionDigits = 2;
@@ -69,7 +25,27 @@ std::optional<std::string> formattedNumberString(std::string_view text, int maxi
   return result;
 }
 
+}  // namespace
+
+std::string trimmedDecimalString(double value, int digits) {
+  // fmt writes a "." whatever the process's locale.
+  std::string text = fmt::format("{:.{}f}", value, std::max(digits, 0));
+  if (text.find('.') == std::string::npos) return text;
+  text.erase(text.find_last_not_of('0') + 1);
+  if (text.back() == '.') text.pop_back();
+  return text;
+}
+
+std::optional<std::string> formattedNumberString(std::string_view text, int maximumFractionDigits) {
+  const std::optional<double> number = platform::foundation::parseDecimal(text);
+  if (!number) return std::nullopt;
+  return formatted(*number, maximumFractionDigits);
+}
+
 std::optional<std::string> displayNumberString(double value) {
+  // Decimal text has no infinities and no not-a-number: the formatter gets
+  // them as they are ("∞", "NaN").
+  if (!std::isfinite(value)) return formatted(value, 2);
   return formattedNumberString(trimmedDecimalString(value, 8), 2);
 }
 

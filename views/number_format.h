@@ -10,16 +10,18 @@
 
 namespace quorvel {
 
-// "%.<digits>f" of the value (digits below 0 count as 0), then trailing "0"s
-// and a trailing "." removed: 1.5 -> "1.5", 2 -> "2", 0.000000004 -> "0".
+// The value in fixed point with `digits` decimals (below 0 count as 0), then
+// trailing "0"s after the point and a trailing "." removed: 1.5 -> "1.5",
+// 2 -> "2", 0.000000004 -> "0"; "inf", "-inf", "nan" as they are.
 std::string trimmedDecimalString(double value, int digits);
 
-// The text read as a C-locale number (the whole non-empty text, no leading
-// white space) and formatted in en_US with at least two and at most
+// The text read as a decimal number (parseDecimal: the whole text, plain
+// digits, finite) and formatted in en_US with at least two and at most
 // `maximumFractionDigits` fraction digits; none when it does not read.
 std::optional<std::string> formattedNumberString(std::string_view text, int maximumFractionDigits);
 
-// formattedNumberString(trimmedDecimalString(value, 8), 2).
+// formattedNumberString(trimmedDecimalString(value, 8), 2); the infinities
+// and not-a-number formatted directly ("∞", "-∞", "NaN").
 std::optional<std::string> displayNumberString(double value);
 
 }  // namespace quorvel

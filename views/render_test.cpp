@@ -1,13 +1,11 @@
-// Draws both widgets in every state and appearance and probes the pixels
-// where the views must put them. The PNGs are kept under
-// $QUORVEL_RENDER_DIR when it is set, for a person to look at.
+// Draws both widgets in every state and appearance at the host's family
+// sizes and probes the pixels where the views must put them.
 #include "platform/ui/render.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "platform/foundation/bundle.h"
+#include "platform/widgetkit/timeline.h"
 #include "tests/support/test_support.h"
 #include "views/entry_views.h"
 
@@ -16,136 +14,97 @@ namespace {
 
 using platform::ui::Bitmap;
 using platform::ui::ColorScheme;
-using platform::ui::RenderOptions;
+using platform::widgetkit::WidgetFamily;
 using Pixel = Bitmap::Pixel;
 
-struct State {
-  const char* name;
-  std::optional<PortfolioWidget> portfolio;
-};
+constexpr int kScale = 2;
 
-const State kStates[] = {
-    {"empty", std::nullopt},
-    {"gain", PortfolioWidget{12345.678, 12000}},
-    {"loss", PortfolioWidget{100, 150}},
-    {"flat", PortfolioWidget{50, 50}},
-    {"zeros", PortfolioWidget{0, 0}},
-    {"wide", PortfolioWidget{123456789012.34, 123456789000}},
-};
+Bitmap render(const platform::ui::View& view, WidgetFamily family, ColorScheme scheme,
+              const std::string& name) {
+  const auto size = platform::widgetkit::displaySizeOf(family);
+  const platform::ui::RenderOptions options{
+      .size = {size.width, size.height}, .scale = kScale, .colorScheme = scheme};
+  auto bitmap = platform::ui::renderToBitmap(view, options);
+  EXPECT_OK(bitmap.status);
+  EXPECT_EQ(bitmap.value->width, size.width * kScale) << name;
+  EXPECT_EQ(bitmap.value->height, size.height * kScale) << name;
+  return bitmap.value.value_or(Bitmap{});
+}
 
-class RenderTest : public ::testing::Test {
+// Pixels in [x0, x1) x [y0, y1) within `tolerance` of `colour` on every channel.
+int count(const Bitmap& b, int x0, int y0, int x1, int y1, Pixel colour, int tolerance) {
+  int n = 0;
+  for (int y = y0; y < y1; ++y) {
+    for (int x = x0; x < x1; ++x) {
+      const Pixel p = b.pixel(x, y);
+      n += std::abs(p.red - colour.red) <= tolerance &&
+           std::abs(p.green - colour.green) <= tolerance &&
+           std::abs(p.blue - colour.blue) <= tolerance && p.alpha == 255;
+    }
+  }
+  return n;
+}
+
+int ink(const Bitmap& b, int x0, int y0, int x1, int y1, Pixel background) {
+  return (x1 - x0) * (y1 - y0) - count(b, x0, y0, x1, y1, background, 20);
+}
+
+class WidgetRenderTest : public ::testing::Test {
  protected:
   void SetUp() override {
     platform::foundation::setMainBundleIdentifier("com.tavrin.quorvel.widgets");
   }
-
-  Bitmap render(const platform::ui::View& view, platform::ui::Size size, ColorScheme scheme,
-                const std::string& name) {
-    RenderOptions options;
-    options.size = size;
-    options.scale = 2;
-    options.colorScheme = scheme;
-    if (const char* dir = std::getenv("QUORVEL_RENDER_DIR"); dir && *dir) {
-      std::filesystem::create_directories(dir);
-      EXPECT_OK(
-          platform::ui::renderToPNG(view, options, std::filesystem::path(dir) / (name + ".png")));
-    }
-    auto bitmap = platform::ui::renderToBitmap(view, options);
-    EXPECT_OK(bitmap.status);
-    return bitmap.value ? *bitmap.value : Bitmap{};
-  }
-
   quorvel::testing::ScopedHome home_;
 };
 
-bool near(Pixel p, int r, int g, int b, int tolerance = 6) {
-  return std::abs(p.red - r) <= tolerance && std::abs(p.green - g) <= tolerance &&
-         std::abs(p.blue - b) <= tolerance && p.alpha == 255;
-}
-
-// Counts pixels within `tolerance` of (r, g, b) in a region.
-int count(const Bitmap& bitmap, int x0, int y0, int x1, int y1, int r, int g, int b,
-          int tolerance = 24) {
-  int n = 0;
-  for (int y = y0; y < y1; ++y) {
-    for (int x = x0; x < x1; ++x) n += near(bitmap.pixel(x, y), r, g, b, tolerance);
-  }
-  return n;
-}
-
-// Pixels that differ from the background inside a region: ink.
-int ink(const Bitmap& bitmap, int x0, int y0, int x1, int y1, Pixel background) {
-  int n = 0;
-  for (int y = y0; y < y1; ++y) {
-    for (int x = x0; x < x1; ++x) {
-      Pixel p = bitmap.pixel(x, y);
-      n += std::abs(p.red - background.red) + std::abs(p.green - background.green) +
-               std::abs(p.blue - background.blue) >
-           60;
-    }
-  }
-  return n;
-}
-
-TEST_F(RenderTest, EveryStateDrawsOnTheThemedBackgroundInsideRoundedCorners) {
+TEST_F(WidgetRenderTest, EveryStateDrawsItsChangeOnTheBackgroundOfTheAppearance) {
+  const Pixel green{35, 171, 108, 255}, red{255, 53, 78, 255}, accent{0, 122, 255, 255};
+  const struct {
+    const char* name;
+    std::optional<PortfolioWidget> portfolio;
+    Pixel pill[2];  // the medium widget's percent pill, right of centre: light, dark
+    Pixel small;    // in the small widget's middle band: the change line, or the symbol
+  } states[] = {
+      {"empty", std::nullopt, {}, accent},
+      {"gain", PortfolioWidget{12345.678, 12000}, {green, green}, green},
+      {"loss", PortfolioWidget{100, 150}, {red, red}, red},
+      {"flat", PortfolioWidget{50, 50}, {{147, 154, 164, 255}, {170, 170, 170, 255}}, {}},
+      {"wide", PortfolioWidget{123456789012.34, 123456789000}, {green, green}, green},
+  };
   for (ColorScheme scheme : {ColorScheme::light, ColorScheme::dark}) {
     const bool dark = scheme == ColorScheme::dark;
     const Pixel background = dark ? Pixel{0, 0, 0, 255} : Pixel{255, 255, 255, 255};
-    for (const State& state : kStates) {
+    for (const auto& state : states) {
       const std::string suffix = std::string(state.name) + (dark ? "-dark" : "-light");
-      QuorvelSimpleEntry entry{{}, state.portfolio};
-      Bitmap small =
-          render(QuorvelWidgetsEntrySmallView{entry, "quorvel-widget-portfolio://"}.body(),
-                 {170, 170}, scheme, "small-" + suffix);
-      Bitmap medium =
-          render(QuorvelWidgetsEntryMediumView{entry, "quorvel-widget-portfolio://"}.body(),
-                 {364, 170}, scheme, "medium-" + suffix);
+      const QuorvelSimpleEntry entry{{}, state.portfolio};
+      const Bitmap small = render(QuorvelWidgetsEntrySmallView{entry, "x://"}.body(),
+                                  WidgetFamily::systemSmall, scheme, "small-" + suffix);
+      const Bitmap medium = render(QuorvelWidgetsEntryMediumView{entry, "x://"}.body(),
+                                   WidgetFamily::systemMedium, scheme, "medium-" + suffix);
       for (const Bitmap* b : {&small, &medium}) {
-        ASSERT_GT(b->width, 0);
-        EXPECT_EQ(b->pixel(0, 0).alpha, 0)
-            << suffix << ": the corner lies outside the rounded container";
-        EXPECT_EQ(b->pixel(b->width / 2, 2), background) << suffix;
-        // Something is drawn, and nothing spills into the outer 2 px band.
-        EXPECT_GT(ink(*b, 0, 0, b->width, b->height, background), 200) << suffix;
-        // (between the rounded corners: 22 pt at scale 2)
-        EXPECT_EQ(ink(*b, 48, 0, b->width - 48, 3, background), 0) << suffix;
+        const int w = b->width, h = b->height;
+        EXPECT_EQ(b->pixel(0, 0).alpha, 0) << suffix << ": outside the rounded corner";
+        EXPECT_EQ(b->pixel(w / 2, 2), background) << suffix;
+        EXPECT_GT(ink(*b, 0, 0, w, h, background), 400) << suffix;
+        // Nothing reaches the edge band between the rounded corners (which
+        // reach 1.53 x 22 pt along each edge), nor the padding beside the
+        // text (8 pt in the small widget).
+        EXPECT_EQ(ink(*b, 70, 0, w - 70, 3, background), 0) << suffix;
+        EXPECT_EQ(ink(*b, 2, 40, 14, h - 40, background), 0) << suffix;
+        EXPECT_EQ(ink(*b, w - 14, 40, w - 2, h - 40, background), 0) << suffix;
+      }
+      const int w = medium.width, h = medium.height;
+      if (const Pixel pill = state.pill[dark]; pill.alpha) {
+        EXPECT_GT(count(medium, w * 2 / 3, h / 3, w, h, pill, 8), 300) << suffix;
+      }
+      if (state.small.alpha) {
+        EXPECT_GT(
+            count(small, 0, small.height / 3, small.width, small.height * 3 / 4, state.small, 30),
+            40)
+            << suffix;
       }
     }
   }
-}
-
-TEST_F(RenderTest, PillTakesTheColourOfTheChangeAtTheTrailingEdge) {
-  struct Row {
-    PortfolioWidget p;
-    int r, g, b;
-  };
-  const Row rows[] = {
-      {{12345.678, 12000}, 35, 171, 108}, {{100, 150}, 255, 53, 78}, {{50, 50}, 147, 154, 164}};
-  for (const Row& row : rows) {
-    Bitmap medium = render(QuorvelWidgetsEntryMediumView{{{}, row.p}, "x://"}.body(), {364, 170},
-                           ColorScheme::light, "pill");
-    const int w = medium.width;
-    const int h = medium.height;
-    // The pill sits in the right third, below the header; the left keeps only text.
-    EXPECT_GT(count(medium, w * 2 / 3, h / 3, w, h, row.r, row.g, row.b, 8), 300) << row.r;
-  }
-}
-
-TEST_F(RenderTest, TooWideBalanceStaysOnOneLineInsideTheWidget) {
-  Bitmap small =
-      render(QuorvelWidgetsEntrySmallView{{{}, PortfolioWidget{123456789012.34, 1}}, "x://"}.body(),
-             {170, 170}, ColorScheme::light, "wide");
-  const Pixel white{255, 255, 255, 255};
-  // The padding band on each side stays clear of text (8 pt at scale 2).
-  EXPECT_EQ(ink(small, small.width - 14, 40, small.width - 2, small.height - 40, white), 0);
-  EXPECT_EQ(ink(small, 2, 40, 14, small.height - 40, white), 0);
-}
-
-TEST_F(RenderTest, EmptySmallWidgetShowsTheAccentSymbolAndText) {
-  Bitmap small = render(QuorvelWidgetsEntrySmallView{{{}, std::nullopt}, "x://"}.body(), {170, 170},
-                        ColorScheme::light, "empty");
-  EXPECT_GT(count(small, 0, small.height / 3, small.width, small.height * 2 / 3, 0, 122, 255, 30),
-            150);
 }
 
 }  // namespace

@@ -36,11 +36,6 @@ struct Cache {
   std::map<std::string, CacheEntry, std::less<>> entries;
 };
 
-Cache& cache() {
-  static Cache* instance = new Cache();  // lives as long as the process
-  return *instance;
-}
-
 struct PngReader {
   std::string_view bytes;
   std::size_t offset = 0;
@@ -84,7 +79,7 @@ std::shared_ptr<const DecodedAsset> decode(std::string_view bytes, double scale)
 std::shared_ptr<const DecodedAsset> decodedAsset(std::string_view name) {
   const std::optional<ImageAssetBytes> registered = imageAssetBytes(name);
   if (!registered) return nullptr;
-  Cache& c = cache();
+  static Cache& c = *new Cache();  // lives as long as the process
   std::lock_guard lock(c.mutex);
   CacheEntry& entry = c.entries[registered->name];
   if (entry.bytes != registered->pngBytes.data() || entry.size != registered->pngBytes.size() ||

@@ -41,6 +41,8 @@ class Color {
     return Color(light.light_, dark.dark_, true);
   }
 
+  friend bool operator==(const Color&, const Color&) = default;
+
   constexpr bool isDynamic() const { return dynamic_; }
   // The colour drawn under `scheme`.
   constexpr Rgba resolve(ColorScheme scheme) const {
@@ -50,14 +52,11 @@ class Color {
   constexpr Rgba light() const { return light_; }
   constexpr Rgba dark() const { return dark_; }
 
-  friend bool operator==(const Color&, const Color&) = default;
-
  private:
   constexpr Color(Rgba light, Rgba dark, bool dynamic)
       : light_(light), dark_(dark), dynamic_(dynamic) {}
 
-  Rgba light_;
-  Rgba dark_;
+  Rgba light_, dark_;
   bool dynamic_ = false;
 };
 

@@ -44,10 +44,7 @@ struct Rect {
 };
 
 struct EdgeInsets {
-  double top = 0;
-  double leading = 0;
-  double bottom = 0;
-  double trailing = 0;
+  double top = 0, leading = 0, bottom = 0, trailing = 0;
   friend bool operator==(const EdgeInsets&, const EdgeInsets&) = default;
 };
 
@@ -75,38 +72,25 @@ enum class VerticalAlignment { top, center, bottom };
 // Where a child sits inside a larger frame; `Alignment::leading` is the
 // left edge, centred vertically.
 struct Alignment {
-  HorizontalAlignment horizontal = HorizontalAlignment::center;
-  VerticalAlignment vertical = VerticalAlignment::center;
+  using H = HorizontalAlignment;
+  using V = VerticalAlignment;
+  H horizontal = H::center;
+  V vertical = V::center;
 
-  static const Alignment center;
-  static const Alignment leading;
-  static const Alignment trailing;
-  static const Alignment top;
-  static const Alignment bottom;
-  static const Alignment topLeading;
-  static const Alignment topTrailing;
-  static const Alignment bottomLeading;
-  static const Alignment bottomTrailing;
+  static const Alignment center, leading, trailing, top, bottom, topLeading, topTrailing,
+      bottomLeading, bottomTrailing;
 
   friend bool operator==(const Alignment&, const Alignment&) = default;
 };
-inline constexpr Alignment Alignment::center{HorizontalAlignment::center,
-                                             VerticalAlignment::center};
-inline constexpr Alignment Alignment::leading{HorizontalAlignment::leading,
-                                              VerticalAlignment::center};
-inline constexpr Alignment Alignment::trailing{HorizontalAlignment::trailing,
-                                               VerticalAlignment::center};
-inline constexpr Alignment Alignment::top{HorizontalAlignment::center, VerticalAlignment::top};
-inline constexpr Alignment Alignment::bottom{HorizontalAlignment::center,
-                                             VerticalAlignment::bottom};
-inline constexpr Alignment Alignment::topLeading{HorizontalAlignment::leading,
-                                                 VerticalAlignment::top};
-inline constexpr Alignment Alignment::topTrailing{HorizontalAlignment::trailing,
-                                                  VerticalAlignment::top};
-inline constexpr Alignment Alignment::bottomLeading{HorizontalAlignment::leading,
-                                                    VerticalAlignment::bottom};
-inline constexpr Alignment Alignment::bottomTrailing{HorizontalAlignment::trailing,
-                                                     VerticalAlignment::bottom};
+inline constexpr Alignment Alignment::center{H::center, V::center};
+inline constexpr Alignment Alignment::leading{H::leading, V::center};
+inline constexpr Alignment Alignment::trailing{H::trailing, V::center};
+inline constexpr Alignment Alignment::top{H::center, V::top};
+inline constexpr Alignment Alignment::bottom{H::center, V::bottom};
+inline constexpr Alignment Alignment::topLeading{H::leading, V::top};
+inline constexpr Alignment Alignment::topTrailing{H::trailing, V::top};
+inline constexpr Alignment Alignment::bottomLeading{H::leading, V::bottom};
+inline constexpr Alignment Alignment::bottomTrailing{H::trailing, V::bottom};
 
 // What a parent offers a child. A missing dimension asks for the child's
 // ideal size on that axis; 0 asks for its minimum, kInfinity for its maximum.

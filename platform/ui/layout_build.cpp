@@ -150,10 +150,10 @@ std::unique_ptr<Element> buildModified(const ViewNode& node, std::size_t count,
 
   // Layout modifiers wrap what is inside them.
   if (const auto* m = std::get_if<_PaddingLayout>(&modifier)) {
-    return std::make_unique<PaddingElement>(insets(*m), inner(env));
+    return makeModifierElement(_PaddingLayout{insets(*m)}, inner(env));
   }
   if (const auto* m = std::get_if<_FrameLayout>(&modifier)) {
-    return std::make_unique<FrameElement>(
+    return makeModifierElement(
         _FrameLayout{dimension(m->width), dimension(m->height), m->alignment}, inner(env));
   }
   if (const auto* m = std::get_if<_FlexFrameLayout>(&modifier)) {
@@ -169,19 +169,12 @@ std::unique_ptr<Element> buildModified(const ViewNode& node, std::size_t count,
     if (flex.minHeight && flex.maxHeight && *flex.maxHeight < *flex.minHeight) {
       flex.maxHeight = flex.minHeight;
     }
-    return std::make_unique<FlexFrameElement>(flex, inner(env));
+    return makeModifierElement(flex, inner(env));
   }
   if (const auto* m = std::get_if<_AspectRatioLayout>(&modifier)) {
     std::optional<double> ratio = m->aspectRatio;
     if (ratio && (!std::isfinite(*ratio) || *ratio <= 0)) ratio.reset();
-    return std::make_unique<AspectRatioElement>(_AspectRatioLayout{ratio, m->contentMode},
-                                                inner(env));
-  }
-  if (const auto* m = std::get_if<_FixedSizeLayout>(&modifier)) {
-    return std::make_unique<FixedSizeElement>(*m, inner(env));
-  }
-  if (const auto* m = std::get_if<_BackgroundStyleModifier>(&modifier)) {
-    return std::make_unique<BackgroundColorElement>(m->style, inner(env));
+    return makeModifierElement(_AspectRatioLayout{ratio, m->contentMode}, inner(env));
   }
   if (const auto* m = std::get_if<_BackgroundModifier>(&modifier)) {
     auto background = build(m->background, env, std::nullopt, state);
@@ -190,9 +183,9 @@ std::unique_ptr<Element> buildModified(const ViewNode& node, std::size_t count,
   if (const auto* m = std::get_if<_ClipEffect>(&modifier)) {
     RoundedRectangle shape = m->shape;
     if (!std::isfinite(shape.cornerRadius) || shape.cornerRadius < 0) shape.cornerRadius = 0;
-    return std::make_unique<ClipElement>(shape, inner(env));
+    return makeModifierElement(_ClipEffect{shape}, inner(env));
   }
-  return inner(env);
+  return makeModifierElement(modifier, inner(env));
 }
 
 std::unique_ptr<Element> build(const View& view, const Environment& env, std::optional<Axis> axis,

@@ -47,12 +47,19 @@ Rect clampedRect(const Rect& rect) {
 
 Rect DrawContext::snapped(const Rect& rect) const {
   const Rect r = clampedRect(rect);
-  const double s = pixelScale > 0 ? pixelScale : 1;
+  const double s = pixelScale;
   const double x0 = std::round(r.minX() * s) / s;
   const double y0 = std::round(r.minY() * s) / s;
   const double x1 = std::round(r.maxX() * s) / s;
   const double y1 = std::round(r.maxY() * s) / s;
   return Rect{{x0, y0}, {x1 - x0, y1 - y0}};
+}
+
+void DrawContext::fill(const Rect& rect, const Color& color) const {
+  const Rect r = snapped(rect);
+  cairo_rectangle(cr, r.minX(), r.minY(), r.size.width, r.size.height);
+  setSourceColor(cr, color.resolve(scheme));
+  cairo_fill(cr);
 }
 
 Point alignedOrigin(const Rect& container, Size child, Alignment alignment) {
@@ -104,13 +111,6 @@ Size ColorElement::computeSize(ProposedSize proposal) {
   return {proposal.width.value_or(kShapeIdealLength), proposal.height.value_or(kShapeIdealLength)};
 }
 
-void ColorElement::draw(const DrawContext& context) const {
-  const Rect r = context.snapped(frame_);
-  cairo_rectangle(context.cr, r.minX(), r.minY(), r.size.width, r.size.height);
-  setSourceColor(context.cr, color_.resolve(context.scheme));
-  cairo_fill(context.cr);
-}
-
 Size SpacerElement::computeSize(ProposedSize proposal) {
   auto grow = [&](std::optional<double> offered) {
     return std::max(offered.value_or(minLength_), minLength_);
@@ -139,7 +139,7 @@ void TextElement::placeChildren(ProposedSize proposal) {
 
 void TextElement::draw(const DrawContext& context) const {
   const Rect r = clampedRect(frame_);
-  const double s = context.pixelScale > 0 ? context.pixelScale : 1;
+  const double s = context.pixelScale;
   // Whole device pixels for the line origin, as the toolkit rounds frames.
   const Rect origin{{std::round(r.minX() * s) / s, std::round(r.minY() * s) / s}, r.size};
   drawText(context.cr, placed_, style_, origin, context.scheme);
@@ -192,61 +192,83 @@ void ImageElement::draw(const DrawContext& context) const {
   cairo_surface_destroy(asset.surface);
 }
 
-// ----- Layout modifiers -----
+// ----- Modifiers -----
+namespace {
 
-ProposedSize PaddingElement::inset(ProposedSize proposal) const {
+// What each modifier record does to its child: the proposal the child is
+// offered, the size answered around the child's, where the child sits and
+// how the two are drawn. The templates are what a record leaves as it is.
+
+template <class Record>
+ProposedSize offered(const Record&, ProposedSize proposal, Element&) {
+  return proposal;
+}
+template <class Record>
+Size answered(const Record&, ProposedSize, Size child) {
+  return child;
+}
+template <class Record>
+Point childOrigin(const Record&, const Rect& frame, Size child) {
+  return alignedOrigin(frame, child, Alignment::center);
+}
+template <class Record>
+void drawAround(const Record&, const DrawContext& context, const Rect&, const Element& child) {
+  child.draw(context);
+}
+
+const char* typeName(const _PaddingLayout&) { return "padding"; }
+
+ProposedSize offered(const _PaddingLayout& padding, ProposedSize proposal, Element&) {
+  const EdgeInsets& in = padding.insets;
   auto shrink = [](std::optional<double> length, double by) -> std::optional<double> {
     if (!length) return std::nullopt;
     return std::max(0.0, *length - by);
   };
-  return {shrink(proposal.width, insets_.leading + insets_.trailing),
-          shrink(proposal.height, insets_.top + insets_.bottom)};
+  return {shrink(proposal.width, in.leading + in.trailing),
+          shrink(proposal.height, in.top + in.bottom)};
 }
 
-Size PaddingElement::computeSize(ProposedSize proposal) {
-  const Size child = child_->sizeThatFits(inset(proposal));
-  return {child.width + insets_.leading + insets_.trailing,
-          child.height + insets_.top + insets_.bottom};
+Size answered(const _PaddingLayout& padding, ProposedSize, Size child) {
+  const EdgeInsets& in = padding.insets;
+  return {child.width + in.leading + in.trailing, child.height + in.top + in.bottom};
 }
 
-void PaddingElement::placeChildren(ProposedSize proposal) {
-  child_->place({frame_.origin.x + insets_.leading, frame_.origin.y + insets_.top},
-                inset(proposal));
+Point childOrigin(const _PaddingLayout& padding, const Rect& frame, Size) {
+  return {frame.origin.x + padding.insets.leading, frame.origin.y + padding.insets.top};
 }
 
-ProposedSize FrameElement::childProposal(ProposedSize proposal) const {
-  return {frameLayout_.width ? frameLayout_.width : proposal.width,
-          frameLayout_.height ? frameLayout_.height : proposal.height};
+const char* typeName(const _FrameLayout&) { return "frame"; }
+
+ProposedSize offered(const _FrameLayout& frame, ProposedSize proposal, Element&) {
+  return {frame.width ? frame.width : proposal.width,
+          frame.height ? frame.height : proposal.height};
 }
 
-Size FrameElement::computeSize(ProposedSize proposal) {
-  const Size child = child_->sizeThatFits(childProposal(proposal));
-  return {frameLayout_.width.value_or(child.width), frameLayout_.height.value_or(child.height)};
+Size answered(const _FrameLayout& frame, ProposedSize, Size child) {
+  return {frame.width.value_or(child.width), frame.height.value_or(child.height)};
 }
 
-void FrameElement::placeChildren(ProposedSize proposal) {
-  const ProposedSize offered = childProposal(proposal);
-  child_->place(alignedOrigin(frame_, child_->sizeThatFits(offered), frameLayout_.alignment),
-                offered);
+Point childOrigin(const _FrameLayout& layout, const Rect& frame, Size child) {
+  return alignedOrigin(frame, child, layout.alignment);
 }
 
-ProposedSize FlexFrameElement::childProposal(ProposedSize proposal) const {
-  auto axis = [](std::optional<double> offered, std::optional<double> minimum,
+const char* typeName(const _FlexFrameLayout&) { return "flexFrame"; }
+
+ProposedSize offered(const _FlexFrameLayout& flex, ProposedSize proposal, Element&) {
+  auto axis = [](std::optional<double> offer, std::optional<double> minimum,
                  std::optional<double> ideal,
                  std::optional<double> maximum) -> std::optional<double> {
-    if (!offered) return ideal;
-    double length = *offered;
+    if (!offer) return ideal;
+    double length = *offer;
     if (maximum) length = std::min(length, *maximum);
     if (minimum) length = std::max(length, *minimum);
     return length;
   };
-  return {axis(proposal.width, flex_.minWidth, flex_.idealWidth, flex_.maxWidth),
-          axis(proposal.height, flex_.minHeight, flex_.idealHeight, flex_.maxHeight)};
+  return {axis(proposal.width, flex.minWidth, flex.idealWidth, flex.maxWidth),
+          axis(proposal.height, flex.minHeight, flex.idealHeight, flex.maxHeight)};
 }
 
-Size FlexFrameElement::computeSize(ProposedSize proposal) {
-  const ProposedSize offered = childProposal(proposal);
-  const Size child = child_->sizeThatFits(offered);
+Size answered(const _FlexFrameLayout& flex, ProposedSize proposal, Size child) {
   // Per axis: at least the minimum and at most the maximum; between them the
   // child's size, pulled toward the proposal by whichever bound is given.
   auto axis = [](double childLength, std::optional<double> proposed, std::optional<double> minimum,
@@ -257,32 +279,32 @@ Size FlexFrameElement::computeSize(ProposedSize proposal) {
     if (maximum) length = std::min(*maximum, std::max(length, target));
     return length;
   };
-  const std::optional<double> proposedWidth = proposal.width ? proposal.width : flex_.idealWidth;
-  const std::optional<double> proposedHeight =
-      proposal.height ? proposal.height : flex_.idealHeight;
-  return {axis(child.width, proposedWidth, flex_.minWidth, flex_.maxWidth),
-          axis(child.height, proposedHeight, flex_.minHeight, flex_.maxHeight)};
+  const std::optional<double> proposedWidth = proposal.width ? proposal.width : flex.idealWidth;
+  const std::optional<double> proposedHeight = proposal.height ? proposal.height : flex.idealHeight;
+  return {axis(child.width, proposedWidth, flex.minWidth, flex.maxWidth),
+          axis(child.height, proposedHeight, flex.minHeight, flex.maxHeight)};
 }
 
-void FlexFrameElement::placeChildren(ProposedSize proposal) {
-  const ProposedSize offered = childProposal(proposal);
-  child_->place(alignedOrigin(frame_, child_->sizeThatFits(offered), flex_.alignment), offered);
+Point childOrigin(const _FlexFrameLayout& flex, const Rect& frame, Size child) {
+  return alignedOrigin(frame, child, flex.alignment);
 }
 
-ProposedSize AspectRatioElement::childProposal(ProposedSize proposal) {
+const char* typeName(const _AspectRatioLayout&) { return "aspectRatio"; }
+
+ProposedSize offered(const _AspectRatioLayout& aspect, ProposedSize proposal, Element& child) {
   if (!proposal.width && !proposal.height) return proposal;
   double w = 1;
   double h = 1;
-  if (aspect_.aspectRatio) {
-    w = *aspect_.aspectRatio;
+  if (aspect.aspectRatio) {
+    w = *aspect.aspectRatio;
   } else {
-    const Size ideal = child_->sizeThatFits(ProposedSize{});
+    const Size ideal = child.sizeThatFits(ProposedSize{});
     w = ideal.width;
     h = ideal.height;
   }
   if (!(w > 0) || !(h > 0) || std::isinf(w) || std::isinf(h)) return proposal;
   double scale = 0;
-  if (aspect_.contentMode == ContentMode::fit) {
+  if (aspect.contentMode == ContentMode::fit) {
     scale = std::min(orInfinity(proposal.width) / w, orInfinity(proposal.height) / h);
   } else {
     // A missing dimension does not ask to be filled.
@@ -294,41 +316,75 @@ ProposedSize AspectRatioElement::childProposal(ProposedSize proposal) {
   // Filling never offers the content more than was offered here on an axis
   // with a size: a row's text keeps to the row instead of pushing its
   // neighbours out of the widget.
-  if (aspect_.contentMode == ContentMode::fill) {
+  if (aspect.contentMode == ContentMode::fill) {
     if (proposal.width) out.width = std::min(*out.width, *proposal.width);
     if (proposal.height) out.height = std::min(*out.height, *proposal.height);
   }
   return out;
 }
 
-Size AspectRatioElement::computeSize(ProposedSize proposal) {
-  return child_->sizeThatFits(childProposal(proposal));
+const char* typeName(const _FixedSizeLayout&) { return "fixedSize"; }
+
+ProposedSize offered(const _FixedSizeLayout& fixed, ProposedSize proposal, Element&) {
+  return {fixed.horizontal ? std::nullopt : proposal.width,
+          fixed.vertical ? std::nullopt : proposal.height};
 }
 
-void AspectRatioElement::placeChildren(ProposedSize proposal) {
-  const ProposedSize offered = childProposal(proposal);
-  child_->place(alignedOrigin(frame_, child_->sizeThatFits(offered), Alignment::center), offered);
+const char* typeName(const _BackgroundStyleModifier&) { return "background"; }
+
+void drawAround(const _BackgroundStyleModifier& background, const DrawContext& context,
+                const Rect& frame, const Element& child) {
+  context.fill(frame, background.style);
+  child.draw(context);
 }
 
-ProposedSize FixedSizeElement::childProposal(ProposedSize proposal) const {
-  return {fixed_.horizontal ? std::nullopt : proposal.width,
-          fixed_.vertical ? std::nullopt : proposal.height};
+const char* typeName(const _ClipEffect&) { return "clip"; }
+
+void drawAround(const _ClipEffect& clip, const DrawContext& context, const Rect& frame,
+                const Element& child) {
+  cairo_save(context.cr);
+  appendRoundedRect(context.cr, context.snapped(frame), clip.shape.cornerRadius, clip.shape.style);
+  cairo_set_fill_rule(context.cr, CAIRO_FILL_RULE_WINDING);
+  cairo_clip(context.cr);
+  child.draw(context);
+  cairo_restore(context.cr);
 }
 
-Size FixedSizeElement::computeSize(ProposedSize proposal) {
-  return child_->sizeThatFits(childProposal(proposal));
-}
+template <class Record>
+class ModifierElement final : public WrapperElement {
+ public:
+  ModifierElement(Record record, std::unique_ptr<Element> child)
+      : WrapperElement(std::move(child)), record_(std::move(record)) {}
+  void draw(const DrawContext& context) const override {
+    drawAround(record_, context, frame_, *child_);
+  }
+  PlacedView describe() const override { return describeWrapper(typeName(record_)); }
 
-void FixedSizeElement::placeChildren(ProposedSize proposal) {
-  child_->place(frame_.origin, childProposal(proposal));
-}
+ protected:
+  Size computeSize(ProposedSize proposal) override {
+    return answered(record_, proposal, child_->sizeThatFits(offered(record_, proposal, *child_)));
+  }
+  void placeChildren(ProposedSize proposal) override {
+    const ProposedSize offer = offered(record_, proposal, *child_);
+    child_->place(childOrigin(record_, frame_, child_->sizeThatFits(offer)), offer);
+  }
 
-void BackgroundColorElement::draw(const DrawContext& context) const {
-  const Rect r = context.snapped(frame_);
-  cairo_rectangle(context.cr, r.minX(), r.minY(), r.size.width, r.size.height);
-  setSourceColor(context.cr, color_.resolve(context.scheme));
-  cairo_fill(context.cr);
-  child_->draw(context);
+ private:
+  Record record_;
+};
+
+}  // namespace
+
+std::unique_ptr<Element> makeModifierElement(Modifier modifier, std::unique_ptr<Element> child) {
+  return std::visit(
+      [&child](auto& record) -> std::unique_ptr<Element> {
+        using Record = std::decay_t<decltype(record)>;
+        if constexpr (requires { typeName(record); }) {
+          return std::make_unique<ModifierElement<Record>>(std::move(record), std::move(child));
+        }
+        return std::move(child);
+      },
+      modifier);
 }
 
 void BackgroundViewElement::placeChildren(ProposedSize proposal) {
@@ -348,15 +404,6 @@ PlacedView BackgroundViewElement::describe() const {
   out.children.push_back(background_->describe());
   out.children.push_back(child_->describe());
   return out;
-}
-
-void ClipElement::draw(const DrawContext& context) const {
-  cairo_save(context.cr);
-  appendRoundedRect(context.cr, context.snapped(frame_), shape_.cornerRadius, shape_.style);
-  cairo_set_fill_rule(context.cr, CAIRO_FILL_RULE_WINDING);
-  cairo_clip(context.cr);
-  child_->draw(context);
-  cairo_restore(context.cr);
 }
 
 }  // namespace platform::ui::detail

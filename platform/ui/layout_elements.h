@@ -27,7 +27,7 @@ class EmptyElement final : public Element {
 class ColorElement final : public Element {
  public:
   explicit ColorElement(Color color) : color_(color) {}
-  void draw(const DrawContext& context) const override;
+  void draw(const DrawContext& context) const override { context.fill(frame_, color_); }
   PlacedView describe() const override { return describeAs("Color"); }
 
  protected:
@@ -89,8 +89,8 @@ class StackElement final : public Element {
  public:
   StackElement(Axis axis, HorizontalAlignment horizontal, VerticalAlignment vertical,
                double spacing, std::vector<std::unique_ptr<Element>> children);
-  void draw(const DrawContext& context) const override;
   PlacedView describe() const override;
+  void draw(const DrawContext& context) const override;
 
  protected:
   Size computeSize(ProposedSize proposal) override;
@@ -110,109 +110,24 @@ class StackElement final : public Element {
   std::vector<std::unique_ptr<Element>> children_;
 };
 
-// A layout modifier around one child; layout priority passes through.
+// A modifier around one child; layout priority passes through.
 class WrapperElement : public Element {
  public:
   explicit WrapperElement(std::unique_ptr<Element> child) : child_(std::move(child)) {}
   double layoutPriority() const override { return child_->layoutPriority(); }
-  void draw(const DrawContext& context) const override { child_->draw(context); }
 
  protected:
   PlacedView describeWrapper(const char* type) const;
   std::unique_ptr<Element> child_;
 };
 
-class PaddingElement final : public WrapperElement {
- public:
-  PaddingElement(EdgeInsets insets, std::unique_ptr<Element> child)
-      : WrapperElement(std::move(child)), insets_(insets) {}
-  PlacedView describe() const override { return describeWrapper("padding"); }
+// The element of a layout modifier (padding, frame, flexFrame, aspectRatio,
+// fixedSize) or a drawing one (background colour, clip) around `child`;
+// `child` itself for any other modifier. REQUIRES: numbers made usable.
+std::unique_ptr<Element> makeModifierElement(Modifier modifier, std::unique_ptr<Element> child);
 
- protected:
-  Size computeSize(ProposedSize proposal) override;
-  void placeChildren(ProposedSize proposal) override;
-
- private:
-  ProposedSize inset(ProposedSize proposal) const;
-  EdgeInsets insets_;
-};
-
-class FrameElement final : public WrapperElement {
- public:
-  FrameElement(_FrameLayout frame, std::unique_ptr<Element> child)
-      : WrapperElement(std::move(child)), frameLayout_(frame) {}
-  PlacedView describe() const override { return describeWrapper("frame"); }
-
- protected:
-  Size computeSize(ProposedSize proposal) override;
-  void placeChildren(ProposedSize proposal) override;
-
- private:
-  ProposedSize childProposal(ProposedSize proposal) const;
-  _FrameLayout frameLayout_;
-};
-
-class FlexFrameElement final : public WrapperElement {
- public:
-  FlexFrameElement(_FlexFrameLayout frame, std::unique_ptr<Element> child)
-      : WrapperElement(std::move(child)), flex_(frame) {}
-  PlacedView describe() const override { return describeWrapper("flexFrame"); }
-
- protected:
-  Size computeSize(ProposedSize proposal) override;
-  void placeChildren(ProposedSize proposal) override;
-
- private:
-  ProposedSize childProposal(ProposedSize proposal) const;
-  _FlexFrameLayout flex_;
-};
-
-class AspectRatioElement final : public WrapperElement {
- public:
-  AspectRatioElement(_AspectRatioLayout aspect, std::unique_ptr<Element> child)
-      : WrapperElement(std::move(child)), aspect_(aspect) {}
-  PlacedView describe() const override { return describeWrapper("aspectRatio"); }
-
- protected:
-  Size computeSize(ProposedSize proposal) override;
-  void placeChildren(ProposedSize proposal) override;
-
- private:
-  ProposedSize childProposal(ProposedSize proposal);
-  _AspectRatioLayout aspect_;
-};
-
-class FixedSizeElement final : public WrapperElement {
- public:
-  FixedSizeElement(_FixedSizeLayout fixed, std::unique_ptr<Element> child)
-      : WrapperElement(std::move(child)), fixed_(fixed) {}
-  PlacedView describe() const override { return describeWrapper("fixedSize"); }
-
- protected:
-  Size computeSize(ProposedSize proposal) override;
-  void placeChildren(ProposedSize proposal) override;
-
- private:
-  ProposedSize childProposal(ProposedSize proposal) const;
-  _FixedSizeLayout fixed_;
-};
-
-// Background colour, background view, or clip: the child's size unchanged.
-class BackgroundColorElement final : public WrapperElement {
- public:
-  BackgroundColorElement(Color color, std::unique_ptr<Element> child)
-      : WrapperElement(std::move(child)), color_(color) {}
-  void draw(const DrawContext& context) const override;
-  PlacedView describe() const override { return describeWrapper("background"); }
-
- protected:
-  Size computeSize(ProposedSize proposal) override { return child_->sizeThatFits(proposal); }
-  void placeChildren(ProposedSize proposal) override { child_->place(frame_.origin, proposal); }
-
- private:
-  Color color_;
-};
-
+// A background view: proposed the child's size, placed by `alignment`,
+// drawn behind the child.
 class BackgroundViewElement final : public WrapperElement {
  public:
   BackgroundViewElement(std::unique_ptr<Element> background, Alignment alignment,
@@ -230,21 +145,6 @@ class BackgroundViewElement final : public WrapperElement {
  private:
   std::unique_ptr<Element> background_;
   Alignment alignment_;
-};
-
-class ClipElement final : public WrapperElement {
- public:
-  ClipElement(RoundedRectangle shape, std::unique_ptr<Element> child)
-      : WrapperElement(std::move(child)), shape_(shape) {}
-  void draw(const DrawContext& context) const override;
-  PlacedView describe() const override { return describeWrapper("clip"); }
-
- protected:
-  Size computeSize(ProposedSize proposal) override { return child_->sizeThatFits(proposal); }
-  void placeChildren(ProposedSize proposal) override { child_->place(frame_.origin, proposal); }
-
- private:
-  RoundedRectangle shape_;
 };
 
 }  // namespace platform::ui::detail

@@ -22,9 +22,11 @@ namespace platform::ui::detail {
 struct DrawContext {
   cairo_t* cr = nullptr;
   ColorScheme scheme = ColorScheme::light;
-  double pixelScale = 1;  // device pixels per point, for snapping edges
+  double pixelScale = 1;  // device pixels per point, for snapping edges; > 0
   // `rect` with its edges moved to the nearest device pixel.
   Rect snapped(const Rect& rect) const;
+  // Fills `rect`, snapped, with `color` as the render's scheme resolves it.
+  void fill(const Rect& rect, const Color& color) const;
 };
 
 class Element {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <sstream>
 
 #include "platform/ui/image.h"
 #include "platform/ui/text.h"
@@ -11,7 +12,6 @@
 namespace platform::ui {
 namespace {
 
-constexpr double kNear = 0.01;
 const FlexFrame kFill{.maxWidth = kInfinity, .maxHeight = kInfinity};
 const FlexFrame kFillLeading{
     .maxWidth = kInfinity, .maxHeight = kInfinity, .alignment = Alignment::leading};
@@ -19,241 +19,233 @@ const std::string kLongText =
     "Keep track of your profits, losses and portfolio valuation. Start building your portfolio "
     "today.";
 
-void expectRect(const Rect& actual, double x, double y, double w, double h) {
-  EXPECT_NEAR(actual.origin.x, x, kNear);
-  EXPECT_NEAR(actual.origin.y, y, kNear);
-  EXPECT_NEAR(actual.size.width, w, kNear);
-  EXPECT_NEAR(actual.size.height, h, kNear);
-}
-
-const PlacedView& only(const PlacedView& root, const std::string& type) {
-  static const PlacedView kNone;
-  const auto found = findPlaced(root, type);
-  EXPECT_EQ(found.size(), 1u) << type;
-  return found.empty() ? kNone : *found.front();
-}
-
 View box(double width, double height) { return View(Color::black()).frame(width, height); }
 
-TEST(LayoutTest, HStackPlacesChildrenLeftToRightWithItsSpacing) {
-  const PlacedView root =
-      layoutView(HStack(VerticalAlignment::top, 5, {box(30, 10), box(50, 20)}), {200, 100});
-  const auto colors = findPlaced(root, "Color");
-  ASSERT_EQ(colors.size(), 2u);
-  // 85 wide and 20 tall, centred in the offered 200 x 100.
-  expectRect(root.frame, 57.5, 40, 85, 20);
-  expectRect(colors[0]->frame, 57.5, 40, 30, 10);
-  expectRect(colors[1]->frame, 92.5, 40, 50, 20);
+// The placed tree as "type x,y wxh (children)"; "a>b": b fills a.
+std::string frames(const PlacedView& node) {
+  std::ostringstream out;
+  auto number = [](double v) { return std::round(v * 100) / 100; };
+  const PlacedView* p = &node;
+  out << p->type;
+  while (p->children.size() == 1 && p->children[0].frame == p->frame) {
+    p = &p->children[0];
+    out << ">" << p->type;
+  }
+  out << " " << number(p->frame.minX()) << "," << number(p->frame.minY()) << " "
+      << number(p->frame.size.width) << "x" << number(p->frame.size.height);
+  if (!p->children.empty()) {
+    out << " (";
+    for (std::size_t i = 0; i < p->children.size(); ++i)
+      out << (i ? ", " : "") << frames(p->children[i]);
+    out << ")";
+  }
+  return out.str();
 }
 
-TEST(LayoutTest, StacksUseEightPointsBetweenChildrenByDefault) {
-  const PlacedView root = layoutView(VStack({box(10, 10), box(10, 10)}), {100, 100});
-  EXPECT_NEAR(root.frame.size.height, 28, kNear);
+struct Row {
+  Row(View view, Size offer, std::string frames)
+      : view(std::move(view)), offer(offer), frames(std::move(frames)) {}
+  View view;
+  Size offer;
+  std::string frames;
+};
+
+TEST(LayoutTest, ViewTreesLandWhereTheToolkitPutsThem) {
+  const Row cases[] = {
+      Row(HStack(VerticalAlignment::top, 5, {box(30, 10), box(50, 20)}), {200, 100},
+          "HStack 57.5,40 85x20 (frame>Color 57.5,40 30x10, frame>Color 92.5,40 50x20)"),
+      Row(HStack(VerticalAlignment::bottom, 0, {box(30, 10), box(50, 20)}), {80, 20},
+          "HStack 0,0 80x20 (frame>Color 0,10 30x10, frame>Color 30,0 50x20)"),
+      Row(VStack({box(10, 10), box(20, 10)}), {100, 100},
+          "VStack 40,36 20x28 (frame>Color 45,36 10x10, frame>Color 40,54 20x10)"),
+      Row(VStack(HorizontalAlignment::leading, 0, {box(40, 10), box(20, 10)}), {40, 20},
+          "VStack 0,0 40x20 (frame>Color 0,0 40x10, frame>Color 0,10 20x10)"),
+      Row(VStack(HorizontalAlignment::trailing, 2, {box(40, 10), box(20, 10)}), {40, 22},
+          "VStack 0,0 40x22 (frame>Color 0,0 40x10, frame>Color 20,12 20x10)"),
+      Row(VStack(HorizontalAlignment::center, 0, {Spacer(), box(20, 20), Spacer()}), {100, 100},
+          "VStack 40,0 20x100 (Spacer 50,0 0x40, frame>Color 40,40 20x20, Spacer 50,60 0x40)"),
+      Row(HStack(VerticalAlignment::center, std::nullopt,
+                 {View(Color::black()).frame(kFill), Spacer()}),
+          {200, 50}, "HStack 0,0 200x50 (flexFrame>Color 0,0 184x50, Spacer 192,25 8x0)"),
+      Row(HStack(VerticalAlignment::center, 0, {Spacer(30), box(190, 10)}), {200, 10},
+          "HStack -10,0 220x10 (Spacer -10,5 30x0, frame>Color 20,0 190x10)"),
+      Row(Spacer(), {50, 40}, "Spacer 0,0 50x40"),
+      Row(HStack(VerticalAlignment::center, 0,
+                 {View(Color::black()).frame(FlexFrame{.maxWidth = 100}),
+                  View(Color::white()).frame(FlexFrame{.minWidth = 100})}),
+          {150, 10},
+          "HStack -12.5,0 175x10 (flexFrame>Color -12.5,0 75x10, flexFrame>Color 62.5,0 100x10)"),
+      Row(VStack(HorizontalAlignment::center, 10, {box(10, 10), View(), box(10, 10)}), {10, 30},
+          "VStack 0,0 10x30 (frame>Color 0,0 10x10, EmptyView 0,0 0x0, frame>Color 0,20 10x10)"),
+      Row(box(40, 30), {100, 100}, "frame>Color 30,35 40x30"),
+      Row(box(10, 10).frame(40, 30, Alignment::bottomTrailing), {40, 30},
+          "frame 0,0 40x30 (frame>Color 30,20 10x10)"),
+      Row(View(Color::black()).frame(20, std::nullopt), {50, 50}, "frame>Color 15,0 20x50"),
+      Row(View(Color::black()).padding(EdgeInsets{1, 2, 3, 4}), {100, 50},
+          "padding 0,0 100x50 (Color 2,1 94x46)"),
+      Row(View(Color::black()).padding(EdgeInsets{4, 4, 4, 4}, EdgeSet::top | EdgeSet::bottom),
+          {100, 50}, "padding 0,0 100x50 (Color 0,4 100x42)"),
+      Row(box(10, 10).padding(5), {100, 100}, "padding 40,40 20x20 (frame>Color 45,45 10x10)"),
+      Row(box(10, 10).frame(kFillLeading), {200, 100},
+          "flexFrame 0,0 200x100 (frame>Color 0,45 10x10)"),
+      Row(box(10, 10).frame(FlexFrame{.minWidth = 50, .maxWidth = 80, .minHeight = 30}), {100, 100},
+          "flexFrame 10,35 80x30 (frame>Color 45,45 10x10)"),
+      Row(box(10, 10)
+              .frame(FlexFrame{.idealWidth = 70,
+                               .maxWidth = kInfinity,
+                               .idealHeight = 5,
+                               .alignment = Alignment::topTrailing})
+              .fixedSize(),
+          {100, 100}, "fixedSize>flexFrame 15,45 70x10 (frame>Color 75,45 10x10)"),
+      Row(View(Color::black()).aspectRatio(2, ContentMode::fit), {100, 100},
+          "aspectRatio>Color 0,25 100x50"),
+      Row(View(Color::black()).aspectRatio(0.5, ContentMode::fill), {100, 60},
+          "aspectRatio>Color 0,0 100x60"),
+      Row(View(Color::black()).aspectRatio(std::nullopt, ContentMode::fit), {100, 60},
+          "aspectRatio>Color 20,0 60x60"),
+      Row(View(Color::black()).aspectRatio(2, ContentMode::fill).frame(40, std::nullopt),
+          {100, 100}, "frame>aspectRatio>Color 30,0 40x100"),
+      Row(View(Color::black()).fixedSize(), {100, 100}, "fixedSize>Color 45,45 10x10"),
+      Row(View(Color::black()).fixedSize(false, true), {100, 100}, "fixedSize>Color 0,45 100x10"),
+      Row(box(30, 20).background(Color::white()).clipShape(RoundedRectangle{4}), {100, 100},
+          "clip>background>frame>Color 35,40 30x20"),
+      Row(box(40, 20).background(box(10, 10), Alignment::bottomLeading), {40, 20},
+          "background 0,0 40x20 (frame>Color 0,10 10x10, frame>Color 0,0 40x20)"),
+      Row(View(ConditionalContent::second(box(20, 20))), {20, 20}, "frame>Color 0,0 20x20"),
+      Row(box(300, 300), {100, 100}, "frame>Color -100,-100 300x300"),
+      Row(Image::systemName("plus.circle.fill")
+              .resizable()
+              .aspectRatio(std::nullopt, ContentMode::fit)
+              .frame(40, 30),
+          {40, 30}, "frame 0,0 40x30 (aspectRatio>Image 5,0 30x30)"),
+      Row(HStack(VerticalAlignment::top, 0,
+                 {Image::systemName("plus.circle.fill"), Image::systemName("no.such.symbol"),
+                  View(Image::systemName("plus.circle.fill")).font(Font::system(10))}),
+          {100, 100},
+          "HStack 33.8,39.8 32.4x20.4 (Image 33.8,39.8 20.4x20.4, Image 54.2,39.8 0x0, Image "
+          "54.2,39.8 12x12)"),
+  };
+  for (const Row& c : cases) {
+    EXPECT_EQ(frames(layoutView(c.view, c.offer)), c.frames) << &c - cases;
+  }
 }
 
-TEST(LayoutTest, VStackCentresOrAlignsChildrenOnItsWidth) {
-  const PlacedView leading =
-      layoutView(VStack(HorizontalAlignment::leading, 0, {box(40, 10), box(20, 10)}), {100, 100});
-  const auto colors = findPlaced(leading, "Color");
-  ASSERT_EQ(colors.size(), 2u);
-  EXPECT_NEAR(colors[0]->frame.origin.x, colors[1]->frame.origin.x, kNear);
-  const PlacedView centred =
-      layoutView(VStack(HorizontalAlignment::center, 0, {box(40, 10), box(20, 10)}), {100, 100});
-  const auto centredColors = findPlaced(centred, "Color");
-  EXPECT_NEAR(centredColors[0]->frame.midX(), centredColors[1]->frame.midX(), kNear);
-}
+// How a Text answers: what it shows, on how many lines, at what scale.
+struct TextCase {
+  TextCase(const char* name, View view, Size offer, double fontSize, std::string shown, int lines,
+           bool truncated, double minScale, double maxScale, double maxWidth)
+      : name(name),
+        view(std::move(view)),
+        offer(offer),
+        fontSize(fontSize),
+        shown(std::move(shown)),
+        lines(lines),
+        truncated(truncated),
+        minScale(minScale),
+        maxScale(maxScale),
+        maxWidth(maxWidth) {}
+  const char* name;
+  View view;
+  Size offer;
+  double fontSize;
+  std::string shown;
+  int lines;
+  bool truncated;
+  double minScale, maxScale, maxWidth;
+};
 
-TEST(LayoutTest, SpacersShareTheFreeSpaceEvenly) {
-  const PlacedView root = layoutView(
-      VStack(HorizontalAlignment::center, 0, {Spacer(), box(20, 20), Spacer()}), {100, 100});
-  expectRect(only(root, "Color").frame, 40, 40, 20, 20);
-  const auto spacers = findPlaced(root, "Spacer");
-  ASSERT_EQ(spacers.size(), 2u);
-  EXPECT_NEAR(spacers[0]->frame.size.height, 40, kNear);
-  EXPECT_NEAR(spacers[1]->frame.size.height, 40, kNear);
-}
-
-TEST(LayoutTest, SpacersAreSizedAfterFlexibleSiblingsButKeepTheirMinimum) {
-  const PlacedView root = layoutView(HStack(VerticalAlignment::center, std::nullopt,
-                                            {View(Color::black()).frame(kFill), Spacer()}),
-                                     {200, 50});
-  // 200 - 8 spacing - 8 spacer minimum.
-  EXPECT_NEAR(only(root, "Color").frame.size.width, 184, kNear);
-  EXPECT_NEAR(only(root, "Spacer").frame.size.width, 8, kNear);
-}
-
-TEST(LayoutTest, LessFlexibleChildrenAreSizedFirst) {
-  // One child is capped at 100, the other wants at least 100: from 150 the
-  // capped one gets half, the other its minimum, and the stack overflows.
-  const PlacedView root =
-      layoutView(HStack(VerticalAlignment::center, 0,
-                        {View(Color::black()).frame(FlexFrame{.maxWidth = 100}),
-                         View(Color::white()).frame(FlexFrame{.minWidth = 100})}),
-                 {150, 10});
-  const auto colors = findPlaced(root, "Color");
-  ASSERT_EQ(colors.size(), 2u);
-  EXPECT_NEAR(colors[0]->frame.size.width, 75, kNear);
-  EXPECT_NEAR(colors[1]->frame.size.width, 100, kNear);
-  EXPECT_NEAR(root.frame.size.width, 175, kNear);
-}
-
-TEST(LayoutTest, FlexibleFrameFillsWhatItIsOfferedAndAlignsItsContent) {
-  const PlacedView root =
-      layoutView(Text::verbatim("Hi").font(Font::system(14)).frame(kFillLeading), {200, 100});
-  expectRect(root.frame, 0, 0, 200, 100);
-  const PlacedView& text = only(root, "Text");
-  EXPECT_NEAR(text.frame.origin.x, 0, kNear);
-  EXPECT_NEAR(text.frame.midY(), 50, kNear);
-  EXPECT_NEAR(text.frame.size.height, 14 * detail::kLineHeightEm, kNear);
-}
-
-TEST(LayoutTest, FixedFrameAnswersItsSizeWhateverTheChildWants) {
-  const PlacedView root = layoutView(View(Color::black()).frame(40, 30), {100, 100});
-  expectRect(root.frame, 30, 35, 40, 30);
-  expectRect(only(root, "Color").frame, 30, 35, 40, 30);
-  const PlacedView narrow =
-      layoutView(Text::verbatim(kLongText).lineLimit(1).frame(20, std::nullopt), {300, 100});
-  EXPECT_NEAR(narrow.frame.size.width, 20, kNear);
-}
-
-TEST(LayoutTest, PaddingInsetsTheChildOnTheChosenEdges) {
-  const PlacedView root =
-      layoutView(View(Color::black()).padding(EdgeInsets{1, 2, 3, 4}), {100, 50});
-  expectRect(root.frame, 0, 0, 100, 50);
-  expectRect(only(root, "Color").frame, 2, 1, 94, 46);
-  const PlacedView vertical = layoutView(
-      View(Color::black()).padding(EdgeInsets{4, 4, 4, 4}, EdgeSet::top | EdgeSet::bottom),
-      {100, 50});
-  expectRect(only(vertical, "Color").frame, 0, 4, 100, 42);
-}
-
-TEST(LayoutTest, AspectRatioFitsTheOfferedSpace) {
-  const PlacedView root =
-      layoutView(View(Color::black()).aspectRatio(2, ContentMode::fit), {100, 100});
-  expectRect(only(root, "Color").frame, 0, 25, 100, 50);
-}
-
-TEST(LayoutTest, ResizableImageFitsAFixedFrame) {
-  const PlacedView root = layoutView(Image::systemName("plus.circle.fill")
-                                         .resizable()
-                                         .aspectRatio(std::nullopt, ContentMode::fit)
-                                         .frame(40, 40),
-                                     {100, 100});
-  expectRect(only(root, "Image").frame, 30, 30, 40, 40);
-}
-
-TEST(LayoutTest, OneLineTextShrinksBeforeItTruncates) {
-  const View text = Text::verbatim("$123,456,789.68").font(Font::system(22, Font::Weight::bold));
-  const double natural = layoutView(text.lineLimit(1), {1000, 100}).frame.size.width;
-  const PlacedView shrunk = layoutView(
-      text.minimumScaleFactor(0.5).lineLimit(1).frame(natural * 0.75, std::nullopt), {1000, 100});
-  const PlacedView& placed = only(shrunk, "Text");
-  EXPECT_FALSE(placed.truncated);
-  EXPECT_EQ(placed.text, "$123,456,789.68");
-  EXPECT_GT(placed.fontScale, 0.5);
-  EXPECT_LT(placed.fontScale, 1);
-  EXPECT_LE(placed.frame.size.width, natural * 0.75 + kNear);
-  EXPECT_NEAR(placed.frame.size.height, 22 * detail::kLineHeightEm * placed.fontScale, kNear);
-}
-
-TEST(LayoutTest, OneLineTextTruncatesAtItsSmallestSizeAndNeverOverflows) {
-  const PlacedView root = layoutView(Text::verbatim(kLongText)
-                                         .font(Font::system(22, Font::Weight::bold))
-                                         .minimumScaleFactor(0.5)
-                                         .lineLimit(1)
-                                         .frame(120, std::nullopt),
-                                     {300, 100});
-  const PlacedView& text = only(root, "Text");
-  EXPECT_TRUE(text.truncated);
-  EXPECT_DOUBLE_EQ(text.fontScale, 0.5);
-  EXPECT_EQ(text.lineCount, 1);
-  ASSERT_GT(text.text.size(), 3u);
-  EXPECT_EQ(text.text.substr(text.text.size() - 3), "…");
-  EXPECT_EQ(kLongText.rfind(text.text.substr(0, text.text.size() - 3), 0), 0u);
-  EXPECT_TRUE(root.frame.contains(text.frame)) << text.frame.size.width;
-}
-
-TEST(LayoutTest, TextShowsNothingWhenNotEvenAnEllipsisFits) {
-  const PlacedView root =
-      layoutView(Text::verbatim(kLongText).lineLimit(1).frame(1, std::nullopt), {300, 100});
-  const PlacedView& text = only(root, "Text");
-  EXPECT_EQ(text.text, "");
-  EXPECT_LE(text.frame.size.width, 1);
-}
-
-TEST(LayoutTest, TextWithoutLineLimitWrapsAtTheOfferedWidth) {
-  const PlacedView root = layoutView(Text::verbatim(kLongText).font(Font::system(14)), {150, 500});
-  const PlacedView& text = only(root, "Text");
-  EXPECT_GT(text.lineCount, 2);
-  EXPECT_LE(text.frame.size.width, 150 + kNear);
-  EXPECT_NEAR(text.frame.size.height, text.lineCount * 14 * detail::kLineHeightEm, kNear);
-}
-
-TEST(LayoutTest, FixedSizeVerticalLetsWrappedTextGrowPastTheOfferedHeight) {
-  const View text = Text::verbatim(kLongText).font(Font::system(14));
-  const PlacedView clipped = layoutView(text.frame(150, 20), {300, 300});
-  EXPECT_EQ(only(clipped, "Text").lineCount, 1);
-  EXPECT_TRUE(only(clipped, "Text").truncated);
-  const PlacedView grown = layoutView(text.fixedSize(false, true).frame(150, 20), {300, 300});
-  const PlacedView& placed = only(grown, "Text");
-  EXPECT_GT(placed.lineCount, 2);
-  EXPECT_GT(placed.frame.size.height, 20);
-  EXPECT_LE(placed.frame.size.width, 150 + kNear);
-}
-
-TEST(LayoutTest, FilledTextKeepsItsRowSoTheTrailingViewStaysInside) {
-  const View caption = Text::verbatim(kLongText)
+TEST(LayoutTest, TextShrinksWrapsAndTruncatesToWhatItIsOffered) {
+  const Font bold22 = Font::system(22, Font::Weight::bold);
+  const Text balance = Text::verbatim("$123,456,789.68").font(bold22);
+  const Text long14 = Text::verbatim(kLongText).font(Font::system(14));
+  const TextCase cases[] = {
+      TextCase("One line that fits is drawn whole", balance.lineLimit(1), {1000, 100}, 22,
+               "$123,456,789.68", 1, false, 1, 1, 1000),
+      TextCase("Too wide: shrinks before it truncates",
+               balance.minimumScaleFactor(0.5).lineLimit(1).frame(130, std::nullopt), {300, 100},
+               22, "$123,456,789.68", 1, false, 0.51, 0.99, 130),
+      TextCase("Still too wide at the smallest scale: truncated",
+               Text::verbatim(kLongText).font(bold22).minimumScaleFactor(0.5).lineLimit(1).frame(
+                   120, std::nullopt),
+               {300, 100}, 22, "Keep track of your pr…", 1, true, 0.5, 0.5, 120),
+      TextCase("Without a scale factor it truncates at full size",
+               balance.lineLimit(1).frame(100, std::nullopt), {300, 100}, 22, "$123,4…", 1, true, 1,
+               1, 100),
+      TextCase("Not even the ellipsis fits: nothing",
+               Text::verbatim(kLongText).lineLimit(1).frame(1, 50), {300, 100}, 17, "", 1, true, 1,
+               1, 1),
+      TextCase("A line break in one line becomes a space", Text::verbatim("a\nb").lineLimit(1),
+               {300, 100}, 17, "a b", 1, false, 1, 1, 300),
+      TextCase("Without a limit it wraps at the offered width", long14, {150, 500}, 14, kLongText,
+               5, false, 1, 1, 150),
+      TextCase("A line limit cuts the wrapped lines", long14.lineLimit(2), {150, 500}, 14,
+               kLongText, 2, true, 1, 1, 150),
+      TextCase("A short height shows the lines that fit", long14.frame(150, 40), {300, 300}, 14,
+               kLongText, 2, true, 1, 1, 150),
+      TextCase("fixedSize(vertical) grows past the offered height",
+               long14.fixedSize(false, true).frame(150, 20), {300, 300}, 14, kLongText, 5, false, 1,
+               1, 150),
+      TextCase("Ideal size: one line per paragraph", long14.fixedSize(), {100, 100}, 14, kLongText,
+               1, false, 1, 1, 1000),
+      TextCase("A filled row of text keeps to its row",
+               HStack(VerticalAlignment::center, 8,
+                      {Text::verbatim(kLongText)
                            .font(Font::system(14, Font::Weight::semibold))
                            .frame(kFillLeading)
                            .aspectRatio(std::nullopt, ContentMode::fill)
                            .minimumScaleFactor(0.5)
-                           .lineLimit(1);
-  const PlacedView root =
-      layoutView(HStack(VerticalAlignment::center, 8, {caption, box(40, 40)}), {306, 120});
-  const PlacedView& icon = only(root, "Color");
-  EXPECT_NEAR(icon.frame.maxX(), 306, kNear);
-  const PlacedView& text = only(root, "Text");
-  EXPECT_LE(text.frame.maxX(), icon.frame.minX() - 8 + kNear);
-  EXPECT_TRUE(text.truncated);
-}
-
-TEST(LayoutTest, RootIsCentredInTheOfferedArea) {
-  const PlacedView root = layoutView(box(300, 300), {100, 100});
-  expectRect(root.frame, -100, -100, 300, 300);
-}
-
-TEST(LayoutTest, UnusableNumbersNeverMakeUnusableFrames) {
-  const double nan = std::nan("");
-  const View view =
-      VStack(HorizontalAlignment::leading, nan,
-             {View(Color::black()).frame(nan, kInfinity),
-              View(Color::white()).padding(EdgeInsets{kInfinity, -kInfinity, nan, 1e300}),
-              Text::verbatim("").frame(FlexFrame{.minWidth = nan, .maxWidth = -5}),
-              Text::verbatim(std::string(100000, 'x')).minimumScaleFactor(nan).lineLimit(-3),
-              Spacer(nan), View(Color::black()).aspectRatio(0.0, ContentMode::fill)});
-  for (Size size : {Size{100, 100}, Size{nan, kInfinity}, Size{0, 0}, Size{-5, 1e308}}) {
-    const PlacedView root = layoutView(view, size);
-    std::vector<const PlacedView*> stack{&root};
-    while (!stack.empty()) {
-      const PlacedView* node = stack.back();
-      stack.pop_back();
-      EXPECT_FALSE(std::isnan(node->frame.origin.x) || std::isnan(node->frame.origin.y) ||
-                   std::isnan(node->frame.size.width) || std::isnan(node->frame.size.height))
-          << node->type;
-      EXPECT_GE(node->frame.size.width, 0) << node->type;
-      for (const PlacedView& child : node->children) stack.push_back(&child);
-    }
+                           .lineLimit(1),
+                       box(40, 40)}),
+               {306, 120}, 14,
+               "Keep track of your profits, losses and portfolio valuation. Start building your…",
+               1, true, 0.5, 0.5, 258),
+  };
+  for (const TextCase& c : cases) {
+    const PlacedView root = layoutView(c.view, c.offer);
+    const auto texts = findPlaced(root, "Text");
+    ASSERT_EQ(texts.size(), 1u) << c.name;
+    const PlacedView& text = *texts.front();
+    EXPECT_EQ(text.text, c.shown) << c.name;
+    EXPECT_EQ(text.lineCount, c.lines) << c.name;
+    EXPECT_EQ(text.truncated, c.truncated) << c.name;
+    EXPECT_GE(text.fontScale, c.minScale) << c.name;
+    EXPECT_LE(text.fontScale, c.maxScale) << c.name;
+    EXPECT_LE(text.frame.size.width, c.maxWidth + 0.01) << c.name;
+    EXPECT_NEAR(text.frame.size.height,
+                c.lines * c.fontSize * detail::kLineHeightEm * text.fontScale, 0.01)
+        << c.name;
   }
 }
 
-TEST(LayoutTest, InvalidUtf8AndEmptyTextAreHarmless) {
-  const PlacedView root = layoutView(VStack({Text::verbatim("\xff\xfe ok \xc3"), Text::verbatim(""),
-                                             Text(LocalizedStringKey(""))}),
-                                     {100, 100});
-  const auto texts = findPlaced(root, "Text");
-  ASSERT_EQ(texts.size(), 3u);
-  EXPECT_GT(texts[0]->frame.size.width, 0);
-  EXPECT_EQ(texts[1]->frame.size.width, 0);
+TEST(LayoutTest, TrackingFollowsTheSystemFontsTable) {
+  const std::pair<double, double> rows[] = {{17, -0.43}, {22, -0.26},   {21, -0.355}, {4, 0.06},
+                                            {11, 0.06},  {12.5, -0.04}, {90, 0.38},   {NAN, 0.06}};
+  for (auto [s, tracking] : rows) EXPECT_NEAR(detail::trackingForSize(s), tracking, 1e-9) << s;
+}
+
+TEST(LayoutTest, UnusableNumbersAndTextNeverMakeUnusableFrames) {
+  const double nan = std::nan("");
+  const View view = VStack(
+      HorizontalAlignment::leading, nan,
+      {View(Color::black()).frame(nan, kInfinity),
+       View(Color::white()).padding(EdgeInsets{kInfinity, -kInfinity, nan, 1e300}),
+       Text::verbatim("").frame(FlexFrame{.minWidth = nan, .maxWidth = -5}),
+       Text::verbatim(std::string(100000, 'x')).minimumScaleFactor(nan).lineLimit(1).fixedSize(),
+       Text::verbatim(kLongText).lineLimit(-3), Text::verbatim("\xff\xfe ok \xc3"),
+       Text::verbatim(std::string("a\0b", 3)), Spacer(nan),
+       View(Color::black()).aspectRatio(0.0, ContentMode::fill)});
+  for (Size size : {Size{100, 100}, Size{nan, kInfinity}, Size{0, 0}, Size{-5, 1e308}}) {
+    const std::string placed = frames(layoutView(view, size));
+    EXPECT_EQ(placed.find("nan"), placed.npos) << placed;
+  }
+  const auto texts = findPlaced(layoutView(view, {300, 300}), "Text");
+  ASSERT_EQ(texts.size(), 5u);
+  EXPECT_EQ(texts[1]->text.size(), 1024u);  // bounded
+  EXPECT_GT(texts[2]->lineCount, 1);        // no limit
+  EXPECT_EQ(texts[3]->text, "\xef\xbf\xbd\xef\xbf\xbd ok \xef\xbf\xbd");
+  EXPECT_EQ(texts[4]->text,
+            "a\xef\xbf\xbd"
+            "b");
 }
 
 }  // namespace

@@ -140,7 +140,7 @@ Result<std::string> encodePNG(cairo_surface_t* surface) {
   }
   png_write_end(png, nullptr);
   png_destroy_write_struct(&png, &info);
-  return std::move(bytes);
+  return bytes;
 }
 
 // An image surface with the widget drawn on it; the caller destroys it.
@@ -161,13 +161,13 @@ Result<cairo_surface_t*> renderSurface(const View& view, const RenderOptions& op
   return surface;
 }
 
-Status writeFile(const std::filesystem::path& path, const std::string& bytes) {
+// Writes what a render made, or passes its failure on.
+Status writeRendered(const Result<std::string>& bytes, const std::filesystem::path& path) {
+  if (!bytes.ok()) return bytes.status;
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  out.write(bytes.value->data(), static_cast<std::streamsize>(bytes.value->size()));
   out.close();
-  if (!out) {
-    return Status::IOError("Cannot write " + path.string());
-  }
+  if (!out) return Status::IOError("Cannot write " + path.string());
   return Status();
 }
 
@@ -202,7 +202,7 @@ Result<Bitmap> renderToBitmap(const View& view, const RenderOptions& options) {
               bitmap.pixels.begin() + static_cast<std::ptrdiff_t>(y) * bitmap.width);
   }
   cairo_surface_destroy(s);
-  return std::move(bitmap);
+  return bitmap;
 }
 
 Result<std::string> renderToPNGData(const View& view, const RenderOptions& options) {
@@ -215,9 +215,7 @@ Result<std::string> renderToPNGData(const View& view, const RenderOptions& optio
 
 Status renderToPNG(const View& view, const RenderOptions& options,
                    const std::filesystem::path& path) {
-  Result<std::string> png = renderToPNGData(view, options);
-  if (!png.ok()) return png.status;
-  return writeFile(path, *png.value);
+  return writeRendered(renderToPNGData(view, options), path);
 }
 
 Result<std::string> renderToSVGData(const View& view, const RenderOptions& options) {
@@ -235,14 +233,12 @@ Result<std::string> renderToSVGData(const View& view, const RenderOptions& optio
   if (status != CAIRO_STATUS_SUCCESS) {
     return Status::IOError(cairo_status_to_string(status));
   }
-  return std::move(bytes);
+  return bytes;
 }
 
 Status renderToSVG(const View& view, const RenderOptions& options,
                    const std::filesystem::path& path) {
-  Result<std::string> svg = renderToSVGData(view, options);
-  if (!svg.ok()) return svg.status;
-  return writeFile(path, *svg.value);
+  return writeRendered(renderToSVGData(view, options), path);
 }
 
 }  // namespace platform::ui

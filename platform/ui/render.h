@@ -22,20 +22,16 @@
 
 namespace platform::ui {
 
-// Widget sizes in points. The default class is the 390 x 844 pt phone
-// (iPhone 12 to 15); the large one is the 428/430 pt wide phone (Pro Max, Plus).
-inline constexpr Size kSystemSmallSize{158, 158};
-inline constexpr Size kSystemMediumSize{338, 158};
-inline constexpr Size kSystemSmallSizeLarge{170, 170};
-inline constexpr Size kSystemMediumSizeLarge{364, 170};
 // The widget's corner radius, drawn with continuous corners.
 inline constexpr double kWidgetCornerRadius = 22;
 // What iOS 17 insets widget content by on the Home Screen.
 inline constexpr double kWidgetContentMargin = 16;
 
 struct RenderOptions {
-  Size size = kSystemMediumSize;  // points; each side finite, > 0 and <= kMaxRenderSide
-  double scale = 3;               // pixels per point, 1 to 3 (up to kMaxRenderScale)
+  // Points; each side finite, > 0 and <= kMaxRenderSide. The widget host
+  // gives the size of the widget's family: the toolkit knows no widget sizes.
+  Size size{};
+  double scale = 3;  // pixels per point, 1 to 3 (up to kMaxRenderScale)
   ColorScheme colorScheme = ColorScheme::light;
   double cornerRadius = kWidgetCornerRadius;  // 0 draws a plain rectangle
   // false: full bleed (content proposed the whole widget). true: content

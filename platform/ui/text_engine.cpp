@@ -57,27 +57,12 @@ PangoContext* threadContext() {
 }
 
 PangoWeight pangoWeight(Font::Weight weight) {
-  switch (weight) {
-    case Font::Weight::ultraLight:
-      return PANGO_WEIGHT_ULTRALIGHT;
-    case Font::Weight::thin:
-      return PANGO_WEIGHT_THIN;
-    case Font::Weight::light:
-      return PANGO_WEIGHT_LIGHT;
-    case Font::Weight::regular:
-      return PANGO_WEIGHT_NORMAL;
-    case Font::Weight::medium:
-      return PANGO_WEIGHT_MEDIUM;
-    case Font::Weight::semibold:
-      return PANGO_WEIGHT_SEMIBOLD;
-    case Font::Weight::bold:
-      return PANGO_WEIGHT_BOLD;
-    case Font::Weight::heavy:
-      return PANGO_WEIGHT_HEAVY;
-    case Font::Weight::black:
-      return PANGO_WEIGHT_ULTRAHEAVY;
-  }
-  return PANGO_WEIGHT_NORMAL;
+  // In the order of Font::Weight.
+  static constexpr PangoWeight kWeights[] = {
+      PANGO_WEIGHT_ULTRALIGHT, PANGO_WEIGHT_THIN,   PANGO_WEIGHT_LIGHT,
+      PANGO_WEIGHT_NORMAL,     PANGO_WEIGHT_MEDIUM, PANGO_WEIGHT_SEMIBOLD,
+      PANGO_WEIGHT_BOLD,       PANGO_WEIGHT_HEAVY,  PANGO_WEIGHT_ULTRAHEAVY};
+  return kWeights[static_cast<std::size_t>(weight)];
 }
 
 double usableFontSize(const Font& font) {
@@ -282,10 +267,8 @@ TextFit fitSingleLine(const std::vector<StyledRun>& input, const TextStyle& styl
   std::vector<StyledRun> shown = prefixWithEllipsis(runs, cuts[low]);
   shownWidth = singleLineWidth(shown, scale);
   anyFits = shownWidth <= width + kEpsilon;
-  if (!anyFits) {  // not even the ellipsis fits: draw nothing
+  if (!anyFits) {  // not even the ellipsis fits: draw nothing (no text, no runs)
     fit.size = {0, naturalHeight * scale};
-    fit.shownText.clear();
-    fit.runs.clear();
     return fit;
   }
   fit.size = {std::min(shownWidth, width), naturalHeight * scale};

@@ -134,7 +134,7 @@ struct _BackgroundStyleModifier {
   Color style = Color::clear();
 };
 struct _BackgroundModifier {
-  View background{};
+  View background;
   Alignment alignment = Alignment::center;
 };
 struct _ClipEffect {

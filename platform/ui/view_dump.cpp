@@ -1,222 +1,202 @@
 #include "platform/ui/view_dump.h"
 
 #include <cmath>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <string>
 
 namespace platform::ui {
 namespace {
 
-using nlohmann::json;
+using json = nlohmann::ordered_json;
+// A node's members, which come from its content, its modifiers and a
+// conditional around it; the map keeps them in name order.
+using Members = std::map<std::string, json>;
 
 json optionalNumber(const std::optional<double>& value) {
   return value ? dumpNumber(*value) : json(nullptr);
 }
 
+// The name of an enumerator, from its enumeration's names in declaration order.
+template <class Enum, class Name, std::size_t N>
+const Name& nameOf(Enum value, const Name (&names)[N]) {
+  return names[static_cast<std::size_t>(value)];
+}
+
 const char* alignmentName(const Alignment& a) {
-  using H = HorizontalAlignment;
-  using V = VerticalAlignment;
-  switch (a.vertical) {
-    case V::top:
-      return a.horizontal == H::leading  ? "topLeading"
-             : a.horizontal == H::center ? "top"
-                                         : "topTrailing";
-    case V::center:
-      return a.horizontal == H::leading  ? "leading"
-             : a.horizontal == H::center ? "center"
-                                         : "trailing";
-    case V::bottom:
-      return a.horizontal == H::leading  ? "bottomLeading"
-             : a.horizontal == H::center ? "bottom"
-                                         : "bottomTrailing";
-  }
-  return "center";
+  static constexpr const char* kNames[3][3] = {{"topLeading", "top", "topTrailing"},
+                                               {"leading", "center", "trailing"},
+                                               {"bottomLeading", "bottom", "bottomTrailing"}};
+  return nameOf(a.horizontal, nameOf(a.vertical, kNames));
 }
 
-const char* horizontalName(HorizontalAlignment a) {
-  switch (a) {
-    case HorizontalAlignment::leading:
-      return "leading";
-    case HorizontalAlignment::center:
-      return "center";
-    case HorizontalAlignment::trailing:
-      return "trailing";
-  }
-  return "center";
-}
-
-const char* verticalName(VerticalAlignment a) {
-  switch (a) {
-    case VerticalAlignment::top:
-      return "top";
-    case VerticalAlignment::center:
-      return "center";
-    case VerticalAlignment::bottom:
-      return "bottom";
-  }
-  return "center";
-}
-
-const char* textAlignmentName(TextAlignment a) {
-  switch (a) {
-    case TextAlignment::leading:
-      return "leading";
-    case TextAlignment::center:
-      return "center";
-    case TextAlignment::trailing:
-      return "trailing";
-  }
-  return "leading";
-}
+// HorizontalAlignment and TextAlignment.
+constexpr const char* kLeadingCenterTrailing[] = {"leading", "center", "trailing"};
+constexpr const char* kTopCenterBottom[] = {"top", "center", "bottom"};
 
 json dumpInsets(const EdgeInsets& i) {
-  return {{"top", dumpNumber(i.top)},
+  return {{"bottom", dumpNumber(i.bottom)},
           {"leading", dumpNumber(i.leading)},
-          {"bottom", dumpNumber(i.bottom)},
+          {"top", dumpNumber(i.top)},
           {"trailing", dumpNumber(i.trailing)}};
 }
 
 json dumpEdges(EdgeSet edges) {
   json list = json::array();
-  if (contains(edges, EdgeSet::top)) list.push_back("top");
-  if (contains(edges, EdgeSet::leading)) list.push_back("leading");
-  if (contains(edges, EdgeSet::bottom)) list.push_back("bottom");
-  if (contains(edges, EdgeSet::trailing)) list.push_back("trailing");
+  for (auto [edge, name] : {std::pair{EdgeSet::top, "top"},
+                            {EdgeSet::leading, "leading"},
+                            {EdgeSet::bottom, "bottom"},
+                            {EdgeSet::trailing, "trailing"}}) {
+    if (contains(edges, edge)) list.push_back(name);
+  }
   return list;
 }
 
 json dumpRgba(const Rgba& c) {
-  return {{"red", dumpNumber(c.red)},
+  return {{"blue", dumpNumber(c.blue)},
           {"green", dumpNumber(c.green)},
-          {"blue", dumpNumber(c.blue)},
-          {"opacity", dumpNumber(c.opacity)}};
+          {"opacity", dumpNumber(c.opacity)},
+          {"red", dumpNumber(c.red)}};
 }
 
 json dumpModifier(const Modifier& modifier) {
   struct Visitor {
     json operator()(const FontModifier& m) const {
-      return {{"type", "font"}, {"font", dumpFont(m.font)}};
+      return {{"font", dumpFont(m.font)}, {"type", "font"}};
     }
     json operator()(const _PaddingLayout& m) const {
-      return {{"type", "padding"}, {"insets", dumpInsets(m.insets)}, {"edges", dumpEdges(m.edges)}};
+      return {{"edges", dumpEdges(m.edges)}, {"insets", dumpInsets(m.insets)}, {"type", "padding"}};
     }
     json operator()(const _FrameLayout& m) const {
-      return {{"type", "frame"},
-              {"width", optionalNumber(m.width)},
+      return {{"alignment", alignmentName(m.alignment)},
               {"height", optionalNumber(m.height)},
-              {"alignment", alignmentName(m.alignment)}};
+              {"type", "frame"},
+              {"width", optionalNumber(m.width)}};
     }
     json operator()(const _FlexFrameLayout& m) const {
-      return {{"type", "flexFrame"},
-              {"minWidth", optionalNumber(m.minWidth)},
+      return {{"alignment", alignmentName(m.alignment)},
+              {"idealHeight", optionalNumber(m.idealHeight)},
               {"idealWidth", optionalNumber(m.idealWidth)},
+              {"maxHeight", optionalNumber(m.maxHeight)},
               {"maxWidth", optionalNumber(m.maxWidth)},
               {"minHeight", optionalNumber(m.minHeight)},
-              {"idealHeight", optionalNumber(m.idealHeight)},
-              {"maxHeight", optionalNumber(m.maxHeight)},
-              {"alignment", alignmentName(m.alignment)}};
+              {"minWidth", optionalNumber(m.minWidth)},
+              {"type", "flexFrame"}};
     }
     json operator()(const _AspectRatioLayout& m) const {
-      return {{"type", "aspectRatio"},
+      return {{"contentMode", m.contentMode == ContentMode::fit ? "fit" : "fill"},
               {"ratio", optionalNumber(m.aspectRatio)},
-              {"contentMode", m.contentMode == ContentMode::fit ? "fit" : "fill"}};
+              {"type", "aspectRatio"}};
     }
     json operator()(const _FixedSizeLayout& m) const {
-      return {{"type", "fixedSize"}, {"horizontal", m.horizontal}, {"vertical", m.vertical}};
+      return {{"horizontal", m.horizontal}, {"type", "fixedSize"}, {"vertical", m.vertical}};
     }
     json operator()(const _BackgroundStyleModifier& m) const {
-      return {{"type", "background"}, {"color", dumpColor(m.style)}};
+      return {{"color", dumpColor(m.style)}, {"type", "background"}};
     }
     json operator()(const _BackgroundModifier& m) const {
-      return {{"type", "background"},
-              {"view", dumpView(m.background)},
-              {"alignment", alignmentName(m.alignment)}};
+      return {{"alignment", alignmentName(m.alignment)},
+              {"type", "background"},
+              {"view", dumpView(m.background)}};
     }
     json operator()(const _ClipEffect& m) const {
-      return {{"type", "clip"},
-              {"shape",
-               {{"type", "RoundedRectangle"},
-                {"cornerRadius", dumpNumber(m.shape.cornerRadius)},
-                {"style",
-                 m.shape.style == RoundedCornerStyle::continuous ? "continuous" : "circular"}}}};
+      const bool continuous = m.shape.style == RoundedCornerStyle::continuous;
+      return {{"shape",
+               {{"cornerRadius", dumpNumber(m.shape.cornerRadius)},
+                {"style", continuous ? "continuous" : "circular"},
+                {"type", "RoundedRectangle"}}},
+              {"type", "clip"}};
     }
     json operator()(const ForegroundColorModifier& m) const {
-      return {{"type", "foregroundColor"}, {"color", dumpColor(m.color)}};
+      return {{"color", dumpColor(m.color)}, {"type", "foregroundColor"}};
     }
     json operator()(const LineLimitModifier& m) const {
-      return {{"type", "lineLimit"}, {"limit", m.limit ? json(*m.limit) : json(nullptr)}};
+      return {{"limit", m.limit ? json(*m.limit) : json(nullptr)}, {"type", "lineLimit"}};
     }
     json operator()(const MinimumScaleFactorModifier& m) const {
-      return {{"type", "minimumScaleFactor"}, {"factor", dumpNumber(m.factor)}};
+      return {{"factor", dumpNumber(m.factor)}, {"type", "minimumScaleFactor"}};
     }
     json operator()(const MultilineTextAlignmentModifier& m) const {
-      return {{"type", "multilineTextAlignment"}, {"alignment", textAlignmentName(m.alignment)}};
+      return {{"alignment", nameOf(m.alignment, kLeadingCenterTrailing)},
+              {"type", "multilineTextAlignment"}};
     }
     json operator()(const WidgetURLModifier& m) const {
       return {{"type", "widgetURL"}, {"url", m.url}};
     }
     json operator()(const ContainerBackgroundModifier& m) const {
-      return {{"type", "containerBackground"},
+      return {{"alignment", alignmentName(m.alignment)},
               {"placement", "widget"},
-              {"view", dumpView(m.content)},
-              {"alignment", alignmentName(m.alignment)}};
+              {"type", "containerBackground"},
+              {"view", dumpView(m.content)}};
     }
   };
   return std::visit(Visitor{}, modifier);
 }
 
 json dumpRun(const TextRun& run) {
-  json out = {{"text", run.text}};
-  if (run.key) {
-    out["key"] = *run.key;
-    out["arguments"] = run.arguments;
-  }
+  json out = json::object();
+  if (run.key) out["arguments"] = run.arguments;
   if (run.font) out["font"] = dumpFont(*run.font);
   if (run.foregroundColor) out["foregroundColor"] = dumpColor(*run.foregroundColor);
+  if (run.key) out["key"] = *run.key;
+  out["text"] = run.text;
   return out;
 }
 
-json dumpContent(const ViewContent& content) {
+Members nodeMembers(const View& view);
+
+Members contentMembers(const ViewContent& content) {
   struct Visitor {
-    json operator()(const EmptyNode&) const { return {{"type", "EmptyView"}}; }
-    json operator()(const StackNode& s) const {
+    Members operator()(const EmptyNode&) const { return {{"type", "EmptyView"}}; }
+    Members operator()(const StackNode& s) const {
       json children = json::array();
       for (const View& child : s.children) children.push_back(dumpView(child));
       const bool vertical = s.axis == Axis::vertical;
       return {{"type", vertical ? "VStack" : "HStack"},
-              {"alignment", vertical ? horizontalName(s.horizontalAlignment)
-                                     : verticalName(s.verticalAlignment)},
+              {"alignment", vertical ? nameOf(s.horizontalAlignment, kLeadingCenterTrailing)
+                                     : nameOf(s.verticalAlignment, kTopCenterBottom)},
               {"spacing", optionalNumber(s.spacing)},
               {"children", std::move(children)}};
     }
-    json operator()(const SpacerNode& s) const {
+    Members operator()(const SpacerNode& s) const {
       return {{"type", "Spacer"}, {"minLength", optionalNumber(s.minLength)}};
     }
-    json operator()(const TextNode& t) const {
+    Members operator()(const TextNode& t) const {
       json runs = json::array();
       for (const TextRun& run : t.runs) runs.push_back(dumpRun(run));
       return {{"type", "Text"}, {"runs", std::move(runs)}};
     }
-    json operator()(const ImageNode& i) const {
-      json out = {{"type", "Image"}, {i.system ? "systemName" : "name", i.name}};
+    Members operator()(const ImageNode& i) const {
+      json resizable = nullptr;
       if (i.resizable) {
-        out["resizable"] = {
-            {"capInsets", dumpInsets(i.resizable->capInsets)},
-            {"resizingMode",
-             i.resizable->resizingMode == ResizingMode::stretch ? "stretch" : "tile"}};
-      } else {
-        out["resizable"] = nullptr;
+        const bool stretch = i.resizable->resizingMode == ResizingMode::stretch;
+        resizable = {{"capInsets", dumpInsets(i.resizable->capInsets)},
+                     {"resizingMode", stretch ? "stretch" : "tile"}};
       }
-      return out;
+      return {{"type", "Image"},
+              {i.system ? "systemName" : "name", i.name},
+              {"resizable", std::move(resizable)}};
     }
-    json operator()(const ColorNode& c) const {
+    Members operator()(const ColorNode& c) const {
       return {{"type", "Color"}, {"color", dumpColor(c.color)}};
     }
-    json operator()(const ConditionalNode& c) const {
-      json out = dumpView(c.content);
-      out["branch"] = c.first ? "first" : "second";
-      return out;
+    Members operator()(const ConditionalNode& c) const {
+      Members members = nodeMembers(c.content);
+      members["branch"] = c.first ? "first" : "second";
+      return members;
     }
   };
   return std::visit(Visitor{}, content);
+}
+
+Members nodeMembers(const View& view) {
+  const ViewNode& node = view.node();
+  Members members = contentMembers(node.content);
+  // A conditional's branch already carries its own modifiers; the
+  // conditional's wrap them, so they follow.
+  json& modifiers = members.try_emplace("modifiers", json::array()).first->second;
+  for (const Modifier& modifier : node.modifiers) modifiers.push_back(dumpModifier(modifier));
+  return members;
 }
 
 }  // namespace
@@ -229,26 +209,17 @@ json dumpNumber(double value) {
 
 json dumpColor(const Color& color) {
   if (color.isDynamic()) {
-    return {{"dynamic", {{"light", dumpRgba(color.light())}, {"dark", dumpRgba(color.dark())}}}};
+    return {{"dynamic", {{"dark", dumpRgba(color.dark())}, {"light", dumpRgba(color.light())}}}};
   }
   return dumpRgba(color.light());
 }
 
 json dumpFont(const Font& font) {
-  return {{"size", dumpNumber(font.size())},
-          {"weight", weightName(font.weight())},
-          {"design", designName(font.design())}};
+  return {{"design", designName(font.design())},
+          {"size", dumpNumber(font.size())},
+          {"weight", weightName(font.weight())}};
 }
 
-json dumpView(const View& view) {
-  const ViewNode& node = view.node();
-  json out = dumpContent(node.content);
-  // A conditional's branch already carries its own modifiers; the
-  // conditional's wrap them, so they follow.
-  if (!out.contains("modifiers")) out["modifiers"] = json::array();
-  for (const Modifier& modifier : node.modifiers)
-    out["modifiers"].push_back(dumpModifier(modifier));
-  return out;
-}
+json dumpView(const View& view) { return json(nodeMembers(view)); }
 
 }  // namespace platform::ui

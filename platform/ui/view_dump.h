@@ -47,10 +47,10 @@
 
 namespace platform::ui {
 
-nlohmann::json dumpView(const View& view);
-nlohmann::json dumpColor(const Color& color);
-nlohmann::json dumpFont(const Font& font);
+nlohmann::ordered_json dumpView(const View& view);
+nlohmann::ordered_json dumpColor(const Color& color);
+nlohmann::ordered_json dumpFont(const Font& font);
 // A number, or "infinity" / "-infinity" / "nan".
-nlohmann::json dumpNumber(double value);
+nlohmann::ordered_json dumpNumber(double value);
 
 }  // namespace platform::ui

@@ -12,7 +12,8 @@ struct FamilyInfo {
   Size size;
 };
 
-// The sizes of a 390-point-wide phone; the views lay out within them.
+// The one table of widget sizes, those of a 428 or 430 point wide phone:
+// the host renders at them and tests read them from here.
 constexpr std::array<FamilyInfo, 4> kFamilies = {{
     {WidgetFamily::systemSmall, "systemSmall", {170, 170}},
     {WidgetFamily::systemMedium, "systemMedium", {364, 170}},
