@@ -21,6 +21,8 @@
 #include "store/records.h"
 #include "store/shared_realm_configuration.h"
 #include "store/snapshot_store.h"
+#include "views/theme_colors.h"
+#include "widgets/quorvel_widgets.h"
 
 namespace {
 
@@ -29,8 +31,6 @@ using platform::objectstore::Realm;
 
 constexpr int kExitStore = 1;
 constexpr int kExitUsage = 2;
-constexpr const char* kWidgetsBundleIdentifier = "com.tavrin.quorvel.widgets";
-constexpr const char* kThemeKey = "currentTheme";
 
 struct UsageError {
   std::string message;
@@ -261,11 +261,12 @@ int main(int argc, char** argv) {
         listHoldings();
       }
     } else if (themeCommand->parsed()) {
-      auto defaults = platform::foundation::UserDefaults::standardFor(kWidgetsBundleIdentifier);
+      auto defaults =
+          platform::foundation::UserDefaults::standardFor(quorvel::kWidgetsBundleIdentifier);
       if (!theme.empty()) {
-        check(defaults.set(kThemeKey, theme), "store the theme");
+        check(defaults.set(quorvel::kCurrentThemeKey, theme), "store the theme");
       } else {
-        std::cout << defaults.string(kThemeKey).value_or("system") << '\n';
+        std::cout << defaults.string(quorvel::kCurrentThemeKey).value_or("system") << '\n';
       }
     } else if (snapshot->parsed()) {
       std::optional<quorvel::PortfolioWidget> stored = quorvel::loadPortfolioWidget();
