@@ -8,7 +8,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,18 +18,14 @@ namespace quorvel::testing {
 
 struct ProcessResult {
   // The exit status; 128 + the signal number when a signal ended it; -1
-  // when it could not be started.
+  // when it could not be started; 127 when the program could not be run.
   int exitCode = -1;
   std::string out;
   std::string err;
-  // True when the watchdog had to kill it (the test has failed then).
-  bool killed = false;
 };
 
 struct ProcessOptions {
-  // Standard input; /dev/null when empty.
-  std::filesystem::path input;
-  // How long the child may run before the watchdog kills it.
+  std::filesystem::path input = "/dev/null";
   std::chrono::milliseconds limit{60000};
   // Run under this user and group instead of the test's own (needs root).
   struct Identity {
@@ -40,40 +35,38 @@ struct ProcessOptions {
   std::optional<Identity> identity;
 };
 
-// `name` in the build's bin/ folder ($QUORVEL_BIN_DIR).
-std::filesystem::path executablePath(const std::string& name);
-
-// One started child. Not copyable; dropping it kills and reaps a child that
-// is still running.
+// One started child of the build's bin/ folder ($QUORVEL_BIN_DIR). Dropping
+// it kills and reaps a child that is still running.
 class Process {
  public:
   Process(const std::string& name, const std::vector<std::string>& args,
-          ProcessOptions options = {});
+          const ProcessOptions& options = {});
   Process(const Process&) = delete;
   Process& operator=(const Process&) = delete;
-  Process(Process&& other) noexcept;
-  Process& operator=(Process&&) = delete;
   ~Process();
-
-  bool started() const { return pid_ > 0; }
-  pid_t pid() const { return pid_; }
   // Waits for the end (or the watchdog) and collects the result; once only.
   ProcessResult wait();
 
  private:
   std::string description_;
   std::chrono::steady_clock::time_point killAt_;
-  std::unique_ptr<TempDir> io_;
+  TempDir io_;
   pid_t pid_ = -1;
 };
 
-// Starts `name` with `args` and waits for it.
+// A command line split at spaces; '' stands for an empty argument.
+std::vector<std::string> words(const std::string& line);
+
 ProcessResult runProcess(const std::string& name, const std::vector<std::string>& args,
                          const ProcessOptions& options = {});
 
 // The last line of `out` without its newline: where the widget host and the
 // store tool write their answer, after any debug lines.
 std::string lastLine(const std::string& out);
+
+// Writes the recorded exchange answer under `home` and returns the file://
+// base address that serves it.
+std::string recordedExchange(const std::filesystem::path& home);
 
 // The other user a test can hand a folder to, so that permission bits stop
 // the child even when the tests run as root; none when not root.
