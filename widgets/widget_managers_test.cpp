@@ -1,6 +1,5 @@
 // The subtle rules of the refresh: which ticker values which holding, and
-// what the timeline answers, stores and logs for each outcome. The command
-// lines and the recorded answers go through the executables end to end.
+// what the timeline answers, stores and logs for each outcome.
 #include "widgets/widget_managers.h"
 
 #include <gtest/gtest.h>
@@ -66,14 +65,14 @@ TEST(ValueHoldingsTest, FirstTickerOfTheUpperCasedSymbolPricesEachHolding) {
   }
 }
 
-// One timeline against an exchange answering `status` and `body`, with the
-// holdings of `held` ("SYMBOL:AMOUNT ...") stored and {5, 4} as the snapshot.
+// One timeline against an exchange answering `body` (a file:// recording),
+// with the holdings `held` ("SYMBOL:AMOUNT ...") stored over a {5, 4} snapshot.
 struct Refreshed {
   QuorvelProvider::Timeline timeline;
   std::string log;  // after the request address
   std::optional<PortfolioWidget> stored;
 };
-Refreshed refresh(const std::string& held, int status, const std::string& body) {
+Refreshed refresh(const std::string& held, const std::string& body) {
   testing::ScopedHome home;
   savePortfolioWidget(5, 4);
   auto realm = platform::objectstore::Realm::open(sharedRealmConfiguration());
@@ -87,12 +86,8 @@ Refreshed refresh(const std::string& held, int status, const std::string& body) 
     }
     return platform::foundation::Status::okStatus();
   }));
-  testing::LoopbackServer exchange;
-  exchange.server().Get("/api/v3/ticker/24hr", [&](const auto&, auto& res) {
-    res.status = status;
-    res.set_content(body, "application/json");
-  });
-  testing::ScopedEnv api("QUORVEL_API_BASE_URL", exchange.start());
+  testing::writeFileBytes(home.path() / "api/v3/ticker/24hr", body);
+  testing::ScopedEnv api("QUORVEL_API_BASE_URL", "file://" + home.path().string());
   std::vector<QuorvelProvider::Timeline> answers;
   testing::CapturedStdout out;
   QuorvelProvider().getTimeline({}, [&](QuorvelProvider::Timeline timeline) {
@@ -112,29 +107,20 @@ Refreshed refresh(const std::string& held, int status, const std::string& body) 
 TEST(TimelineTest, PolicyEntryAndSnapshotFollowTheRefreshOutcome) {
   const std::string tickers = R"([{"symbol":"AAAUSDT","lastPrice":"10","priceChange":"1.5"},
                                   {"symbol":"BBBUSDT","lastPrice":"100","priceChange":"-4"}])";
-  const std::string failed = "\"Error price change statistics: ";
   const struct {
-    std::string held;
-    int status;
-    std::string body, policy;
+    std::string held, body, policy;
     std::optional<PortfolioWidget> balances;
     std::string logged = "";  // after the request address
   } rows[] = {
-      {"aaausdt:2 BBBUSDT:0.5", 200, tickers, "atEnd", PortfolioWidget{70, 69}},
-      {"BBBUSDT:1 AAAUSDT:0", 200, tickers, "atEnd", PortfolioWidget{100, 104}},
-      {"UNLISTED:1", 200, tickers, "never", {}},
-      {"", 200, tickers, "never", {}},
-      {"AAAUSDT:1",
-       429,
-       R"({"code":-1003,"msg":"Too many requests."})",
-       "atEnd",
-       {},
-       failed + "The exchange answered with HTTP status 429: Too many requests.\"\n"},
-      {"AAAUSDT:1", 200, "[1,", "atEnd", {}, failed + "JSON could not be serialized"},
+      {"aaausdt:2 BBBUSDT:0.5", tickers, "atEnd", PortfolioWidget{70, 69}},
+      {"BBBUSDT:1 AAAUSDT:0", tickers, "atEnd", PortfolioWidget{100, 104}},
+      {"UNLISTED:1", tickers, "never", {}},
+      {"", tickers, "never", {}},
+      {"AAAUSDT:1", "[1,", "atEnd", {}, "\"Error price change statistics: JSON could not be"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.held + " " + row.body);
-    const Refreshed refreshed = refresh(row.held, row.status, row.body);
+    const Refreshed refreshed = refresh(row.held, row.body);
     ASSERT_EQ(refreshed.timeline.entries.size(), 1u);
     EXPECT_EQ(platform::widgetkit::policyName(refreshed.timeline.policy), row.policy);
     EXPECT_EQ(refreshed.timeline.entries[0].portfolio, row.balances);

@@ -13,6 +13,11 @@
 extern char** environ;
 
 namespace quorvel::testing {
+namespace {
+
+constexpr uid_t kNobody = 65534;  // and nogroup
+
+}  // namespace
 
 Process::Process(const std::string& name, const std::vector<std::string>& args,
                  const ProcessOptions& options) {
@@ -21,7 +26,7 @@ Process::Process(const std::string& name, const std::vector<std::string>& args,
   description_ = name;
   for (const std::string& arg : args) description_ += " " + arg;
   // Everything the child needs is made before fork: between fork and exec
-  // only async-signal-safe calls are allowed, as other threads of the test
+  // only async-signal-safe calls are allowed, as the test's other threads
   // (servers) may hold locks.
   std::vector<char*> argv{const_cast<char*>(program.c_str())};
   for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
@@ -29,21 +34,20 @@ Process::Process(const std::string& name, const std::vector<std::string>& args,
   const int fds[3] = {::open(options.input.c_str(), O_RDONLY | O_CLOEXEC),
                       ::open((io_.path() / "out").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600),
                       ::open((io_.path() / "err").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600)};
-  const pid_t pid = fds[0] < 0 ? -1 : ::fork();
-  if (pid == 0) {
+  const bool demote = options.unprivileged && ::geteuid() == 0;
+  pid_ = fds[0] < 0 ? -1 : ::fork();
+  if (pid_ == 0) {
     ::setpgid(0, 0);  // its own group, so the watchdog can end whatever it started
     for (int i = 0; i < 3; ++i) {
       if (::dup2(fds[i], i) < 0) ::_exit(127);
     }
-    const auto* id = options.identity ? &*options.identity : nullptr;
-    if (id && (::setgroups(0, nullptr) || ::setgid(id->gid) || ::setuid(id->uid))) ::_exit(127);
+    if (demote && (::setgroups(0, nullptr) || ::setgid(kNobody) || ::setuid(kNobody))) ::_exit(127);
     ::execve(program.c_str(), argv.data(), environ);
     ::_exit(127);
   }
   for (int fd : fds) ::close(fd);
-  if (pid < 0) ADD_FAILURE() << "cannot start " << description_;
-  if (pid > 0) ::setpgid(pid, pid);  // also here: the watchdog may act before the child runs
-  pid_ = pid;
+  if (pid_ < 0) ADD_FAILURE() << "cannot start " << description_;
+  if (pid_ > 0) ::setpgid(pid_, pid_);  // also here: the watchdog may act before the child
   killAt_ = std::chrono::steady_clock::now() + options.limit;
 }
 
@@ -55,10 +59,9 @@ Process::~Process() {
 
 ProcessResult Process::wait() {
   ProcessResult result;
-  if (pid_ <= 0) return result;
   int status = 0;
-  auto pause = std::chrono::microseconds(500);
-  while (::waitpid(pid_, &status, WNOHANG) != pid_) {
+  for (auto pause = std::chrono::microseconds(500); pid_ > 0;) {
+    if (::waitpid(pid_, &status, WNOHANG) == pid_) break;
     if (std::chrono::steady_clock::now() >= killAt_) {
       ::kill(-pid_, SIGKILL);
       ::waitpid(pid_, &status, 0);
@@ -68,6 +71,7 @@ ProcessResult Process::wait() {
     std::this_thread::sleep_for(pause);
     pause = std::min(pause * 2, std::chrono::microseconds(20000));
   }
+  if (pid_ <= 0) return result;
   pid_ = -1;
   result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   result.out = readFileBytes(io_.path() / "out");
@@ -97,15 +101,11 @@ std::string recordedExchange(const std::filesystem::path& home) {
   return "file://" + (home / "exchange").string();
 }
 
-std::optional<ProcessOptions::Identity> unprivilegedIdentity() {
-  if (::geteuid() != 0) return std::nullopt;
-  return ProcessOptions::Identity{65534, 65534};  // nobody / nogroup
-}
-
-void handOver(const std::filesystem::path& root, const ProcessOptions::Identity& identity) {
-  EXPECT_EQ(::lchown(root.c_str(), identity.uid, identity.gid), 0) << root;
+void handOverToNobody(const std::filesystem::path& root) {
+  if (::geteuid() != 0) return;
+  EXPECT_EQ(::lchown(root.c_str(), kNobody, kNobody), 0) << root;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
-    EXPECT_EQ(::lchown(entry.path().c_str(), identity.uid, identity.gid), 0) << entry.path();
+    EXPECT_EQ(::lchown(entry.path().c_str(), kNobody, kNobody), 0) << entry.path();
   }
 }
 

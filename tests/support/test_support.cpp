@@ -8,8 +8,7 @@
 #include <sstream>
 #include <thread>
 
-// The text stack (fontconfig, pango, cairo) is not built with sanitizers;
-// these name what its own bookkeeping trips in the test binaries.
+// What the text stack's own bookkeeping trips under sanitizers.
 extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
 extern "C" const char* __tsan_default_suppressions() {
   return "race:libfontconfig.so\nrace:libglib-2.0.so\nrace:libpangoft2-1.0.so\n"

@@ -1,5 +1,5 @@
 // Helpers shared by the test binaries: temporary homes, captured output,
-// fixture files, waiting on conditions. Test-only; not thread-safe.
+// fixture files, waiting on conditions. Not thread-safe.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,7 +12,6 @@
 
 #include "platform/foundation/status.h"
 
-// Status checks that name the failure and accept a streamed message.
 #define EXPECT_OK(expr) EXPECT_PRED_FORMAT1(::quorvel::testing::isOk, expr)
 #define ASSERT_OK(expr) ASSERT_PRED_FORMAT1(::quorvel::testing::isOk, expr)
 
