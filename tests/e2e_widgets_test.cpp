@@ -96,6 +96,8 @@ TEST_F(WidgetsEndToEndTest, ExtensionCommandLines) {
       {"x placeholder --kind QuorvelSmallWidget --appearance dim", 2, "", "--appearance"},
       {"x placeholder --kind QuorvelSmallWidget --deadline 0", 2, "", "--deadline"},
       {"x placeholder --kind QuorvelSmallWidget --deadline 86401", 2, "", "--deadline"},
+      {"x placeholder --kind QuorvelSmallWidget --deadline nan", 2, "", "must be finite"},
+      {"x placeholder --kind QuorvelSmallWidget --scale nan", 2, "", "must be finite"},
       {"x placeholder --kind QuorvelSmallWidget --json " + unwritable, 1, "", unwritable},
       {"x placeholder --kind QuorvelSmallWidget --svg " + unwritable, 1, "", unwritable},
   });
@@ -111,13 +113,13 @@ std::pair<int, int> pngSize(const std::string& png) {
 }
 
 TEST_F(WidgetsEndToEndTest, ResponsesAndDrawings) {
-  const std::pair<std::string, std::pair<int, int>> rows[] = {
-      {"placeholder --kind QuorvelSmallWidget --scale 1", {170, 170}},
-      {"snapshot --kind QuorvelMediumWidget --scale 2", {728, 340}},
-      {"snapshot --kind QuorvelMediumWidget --appearance dark", {1092, 510}},
+  const std::tuple<std::string, std::pair<int, int>, std::string> rows[] = {
+      {"placeholder --kind QuorvelSmallWidget --scale 1", {170, 170}, "100%,100%,100%"},
+      {"snapshot --kind QuorvelMediumWidget --scale 2", {728, 340}, "100%,100%,100%"},
+      {"snapshot --kind QuorvelMediumWidget --appearance dark", {1092, 510}, "0%,0%,0%"},
   };
   std::set<std::string> drawings;
-  for (const auto& [line, size] : rows) {
+  for (const auto& [line, size, background] : rows) {
     const auto args = words(line);
     const auto result =
         runProcess("QuorvelWidgetsExtension", words(line + " --json " + file("r.json") + " --png " +
@@ -131,7 +133,8 @@ TEST_F(WidgetsEndToEndTest, ResponsesAndDrawings) {
     EXPECT_EQ(response["entries"][0].begin().value().get<std::string>().size(), 24u);  // the date
     EXPECT_TRUE(response["entries"][0]["portfolio"].is_null());
     EXPECT_EQ(pngSize(testing::readFileBytes(file("r.png"))), size);
-    EXPECT_NE(testing::readFileBytes(file("r.svg")).find("<svg"), std::string::npos);
+    EXPECT_NE(testing::readFileBytes(file("r.svg")).find("fill:rgb(" + background + ")"),
+              std::string::npos);
     drawings.insert(testing::readFileBytes(file("r.png")));
   }
   EXPECT_EQ(drawings.size(), 3u);
@@ -164,10 +167,11 @@ TEST_F(WidgetsEndToEndTest, HostCommandLines) {
       {"host holdings add USDTUSDT 1 --base U$", 2, "", "base asset"},
       {"host holdings add BTCUSDT 1 --price 1,5", 2, "", R"(price "1,5")"},
       {"host holdings add BTCUSDT 1 --change x", 2, "", R"(change "x")"},
+      {"host holdings add ADAUSDT 0", 0},
       {"host holdings remove sol", 0},
       {"host holdings remove SOL", 1, "", "no holding of SOL"},
       {"host holdings import " + file("a", R"([{"symbol":"ADAUSDT","amount":5},
-          {"symbol":"DOTUSDT","amount":0,"base":"dot"}])"),
+          {"symbol":"DOTUSDT","amount":0,"base":"polka"}])"),
        0, "", "imported 2 holding(s)"},
       {"host holdings import " + file("b", "["), 2, "", "is not JSON"},
       {"host holdings import " + file("c", "{}"), 2, "", "must hold a JSON array"},
@@ -179,7 +183,7 @@ TEST_F(WidgetsEndToEndTest, HostCommandLines) {
       {"host holdings import " + file("h", R"([{"symbol":"A","amount":1,"base":1}])"), 2, "",
        R"("base" must be a string)"},
       {"host holdings import " + file("none"), 2, "", "cannot read"},
-      {"host holdings list", 0, list + "ADAUSDT ADA 5\nDOTUSDT DOT 0\n"},
+      {"host holdings list", 0, list + "ADAUSDT ADA 5\nDOTUSDT POLKA 0\n"},
       {"host theme set dark", 0},
       {"host theme show", 0, "dark\n"},
       {"host theme set blue", 2},

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "platform/intents/object_runtime.h"
+#include "widgets/quorvel_widgets.h"
 
 namespace quorvel {
 namespace {
@@ -37,7 +38,7 @@ TEST(ConfigurationIntentTest, RawValuesZeroToSixAreTheOnlyCodes) {
 }
 
 TEST(ConfigurationIntentTest, ClassesAreMadeByTheirPlainNamesAndArchivesKeepOnlyTheBase) {
-  registerConfigurationIntentClasses();
+  QuorvelWidgets{}.prepare();
   registerConfigurationIntentClasses();  // a second call changes nothing
   EXPECT_FALSE(platform::intents::isClassRegistered("QuorvelWidgetsExtension.ConfigurationIntent"));
   auto intent = platform::intents::createInstanceOf<ConfigurationIntent>("ConfigurationIntent");

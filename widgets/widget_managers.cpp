@@ -207,7 +207,6 @@ class PriceSlots {
 
   std::vector<Portfolio> lines() const {
     std::vector<Portfolio> lines;
-    lines.reserve(holdings_.count());
     for (size_t i = 0; i < holdings_.count(); ++i) {
       if (slotOfHolding_[i] == SIZE_MAX || !prices_[slotOfHolding_[i]].found) continue;
       const PortfolioPair& holding = holdings_[i];

@@ -131,27 +131,36 @@ TEST(TimelineTest, PolicyEntryAndSnapshotFollowTheRefreshOutcome) {
 }
 
 TEST(FetchTest, TickersComeOnceOnABackgroundQueueWithTheSymbolEscaped) {
-  testing::LoopbackServer exchange;
-  std::mutex mutex;
-  std::string symbol;
-  exchange.server().Get("/api/v3/ticker/24hr", [&](const auto& req, auto& res) {
+  const std::pair<std::string, std::optional<size_t>> rows[] = {
+      {R"({"symbol":"AUSDT","lastPrice":"2"})", 3},       // the ticker, the USDT and USDC rows
+      {R"([{"symbol":"AUSDT"},{"symbol":"BUSDT"}])", 3},  // the tickers and the USDT row
+      {R"([{"symbol":"AUSDT"},7])", std::nullopt},
+      {"7", std::nullopt}};
+  for (const auto& [body, count] : rows) {
+    testing::LoopbackServer exchange;
+    std::mutex mutex;
+    std::string symbol;
+    exchange.server().Get("/api/v3/ticker/24hr", [&](const auto& req, auto& res) {
+      std::lock_guard lock(mutex);
+      symbol = req.get_param_value("symbol");
+      res.set_content(body, "application/json");
+    });
+    testing::ScopedEnv api("QUORVEL_API_BASE_URL", exchange.start());
+    std::atomic<int> calls{0};
+    std::optional<size_t> tickers;
+    WidgetManagers::shared().fetchPriceChangeStatistics("A USDT&x", [&](auto list, auto error) {
+      EXPECT_FALSE(platform::foundation::DispatchQueue::isMainThread());
+      EXPECT_FALSE(error.has_value());
+      if (list) tickers = list->size();
+      ++calls;
+    });
+    ASSERT_TRUE(testing::waitUntil([&] { return calls.load() == 1; }));
     std::lock_guard lock(mutex);
-    symbol = req.get_param_value("symbol");
-    res.set_content(R"({"symbol":"AUSDT","lastPrice":"2"})", "application/json");
-  });
-  testing::ScopedEnv api("QUORVEL_API_BASE_URL", exchange.start());
-  std::atomic<int> calls{0};
-  size_t tickers = 0;
-  WidgetManagers::shared().fetchPriceChangeStatistics("A USDT&x", [&](auto list, auto error) {
-    EXPECT_FALSE(platform::foundation::DispatchQueue::isMainThread());
-    EXPECT_FALSE(error.has_value());
-    tickers = list ? list->size() : 0;
-    ++calls;
-  });
-  ASSERT_TRUE(testing::waitUntil([&] { return calls.load() == 1; }));
-  std::lock_guard lock(mutex);
-  EXPECT_EQ(symbol, "A USDT&x");
-  EXPECT_EQ(tickers, 3u);  // the ticker, then the USDT and USDC rows
+    EXPECT_EQ(symbol, "A USDT&x");
+    EXPECT_EQ(tickers, count) << body;
+  }
+  testing::ScopedEnv unset("QUORVEL_API_BASE_URL", "");
+  EXPECT_EQ(apiBaseURL().rfind("http", 0), 0u);  // the build's default
 }
 
 }  // namespace

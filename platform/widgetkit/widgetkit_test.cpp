@@ -92,7 +92,9 @@ TEST(BundleEntryTest, AnswersArriveInTimeOnceOrNotAtAll) {
     EXPECT_EQ(quorvel::testing::readFileBytes(out).substr(0, row.response.size()), row.response);
   }
   const char* draw[] = {"x", "timeline", "--kind", "Empty", "--png", out.c_str()};
-  EXPECT_EQ(runWidgetBundle(Bundle{}, 6, draw), kExitOutputFailed);  // no entry to draw
+  Bundle bundle;
+  EXPECT_EQ(runWidgetBundle(bundle, 6, draw), kExitOutputFailed);  // no entry to draw
+  EXPECT_EQ(bundle.told, 30s);
   EXPECT_EQ(iso8601String(sys_days{1969y / 12 / 31} + 23h + 59min + 59s + 999ms + 999us),
             "1969-12-31T23:59:59.999Z");
 }
