@@ -13,10 +13,8 @@
 #include <nlohmann/json.hpp>
 #include <set>
 
-#include "store/shared_realm_configuration.h"
 #include "tests/support/process.h"
 #include "tests/support/raw_server.h"
-#include "widgets/quorvel_widgets.h"
 
 namespace quorvel {
 namespace {
@@ -28,6 +26,10 @@ using testing::responseHead;
 using testing::runProcess;
 using testing::words;
 namespace fs = std::filesystem;
+
+// Where the programs keep their files: the contract on disk.
+constexpr char kAppGroup[] = "group.com.tavrin.quorvel";
+constexpr char kWidgetsBundle[] = "com.tavrin.quorvel.widgets";
 
 struct Row {
   std::string command;  // "x" (the extension) or "host", then the arguments
@@ -62,14 +64,14 @@ class WidgetsEndToEndTest : public ::testing::Test {
     if (!text.empty()) testing::writeFileBytes(home_.path() / name, text);
     return (home_.path() / name).string();
   }
-  fs::path container() const { return home_.path() / "AppGroups" / appGroupIdentifier; }
-  fs::path storeFile() const { return container() / kStoreFileName; }
+  fs::path container() const { return home_.path() / "AppGroups" / kAppGroup; }
+  fs::path storeFile() const { return container() / "TavrinQuorvel.realm"; }
   fs::path snapshotSuite() const {
-    return container() / "Library/Preferences" / (std::string(appGroupIdentifier) + ".plist");
+    return container() / "Library/Preferences" / (std::string(kAppGroup) + ".plist");
   }
   fs::path themeSuite() const {
-    const std::string bundle(kWidgetsBundleIdentifier);
-    return home_.path() / "Containers" / bundle / "Library/Preferences" / (bundle + ".plist");
+    return home_.path() / "Containers" / kWidgetsBundle / "Library/Preferences" /
+           (std::string(kWidgetsBundle) + ".plist");
   }
 
   testing::ScopedHome home_;
