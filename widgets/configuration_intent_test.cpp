@@ -24,6 +24,7 @@ TEST(ConfigurationIntentTest, RawValuesZeroToSixAreTheOnlyCodes) {
     EXPECT_EQ(code.has_value(), raw >= 0 && raw <= 6) << raw;
     if (code) EXPECT_EQ(rawValue(*code), raw);
   }
+  EXPECT_EQ(ConfigurationIntentResponse().valueForKey("code"), 0);
   ConfigurationIntentResponse response(Code::kInProgress, std::nullopt);
   for (const nlohmann::json& value : {nlohmann::json(7), nlohmann::json(-1), nlohmann::json(2.5),
                                       nlohmann::json("1"), nlohmann::json(nullptr)}) {
