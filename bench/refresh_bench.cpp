@@ -126,20 +126,6 @@ void BM_CpuPath(benchmark::State& state) {
 }
 BENCHMARK(BM_CpuPath)->Arg(100)->Unit(benchmark::kMillisecond);
 
-// The same path through the ticker list, one Pair per ticker: what the
-// direct valuation saves.
-void BM_CpuPathThroughTickerList(benchmark::State& state) {
-  const auto held = holdingsOf(recordedAnswer(), static_cast<size_t>(state.range(0)));
-  simdjson::padded_string padded(recordedAnswer());
-  simdjson::dom::parser parser;
-  for (auto _ : state) {
-    auto lines =
-        quorvel::valueHoldings(held, quorvel::tickersFromAnswer(parser.parse(padded).value()));
-    benchmark::DoNotOptimize(lines);
-  }
-}
-BENCHMARK(BM_CpuPathThroughTickerList)->Arg(100)->Unit(benchmark::kMillisecond);
-
 // Scaling in holdings and tickers: parse + value, and value alone on a
 // parsed answer. ns_per_item divides by holdings + tickers.
 void scaling(benchmark::State& state, bool withParse) {

@@ -1,200 +1,126 @@
 // End-to-end tests of QuorvelNotificationsExtension: the built executable
-// run as a process on payload files, with images served from 127.0.0.1.
+// run as a process on payload files, with images served from 127.0.0.1 by
+// servers that answer, refuse, stall or trickle.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <nlohmann/json.hpp>
-#include <optional>
 
-#include "platform/net/local_test_server.h"
 #include "tests/support/process.h"
-#include "tests/support/test_support.h"
+#include "tests/support/raw_server.h"
 
 namespace quorvel {
 namespace {
 
-using nlohmann::json;
+using json = nlohmann::ordered_json;
+using testing::RawReply;
+using testing::RawServer;
+using testing::runProcess;
 
-const std::string kPng =
-    std::string("\x89PNG\r\n\x1a\n", 8) + std::string("\0\0\0\rIHDR", 8) + "pixels";
-constexpr char kBundleIdentifier[] = "com.tavrin.quorvel.notifications";
+const std::string kPng = std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) + "pixels";
 
-using testing::ProcessResult;
-
-// Runs the extension with `args`, standard input from `input` (or
-// /dev/null), and collects its exit status and both output streams.
-ProcessResult runExtension(const std::vector<std::string>& args,
-                           const std::optional<std::filesystem::path>& input = std::nullopt) {
-  testing::ProcessOptions options;
-  if (input) options.input = *input;
-  return testing::runProcess("QuorvelNotificationsExtension", args, options);
-}
-
-mode_t permissions(const std::filesystem::path& path) {
+int permissions(const std::filesystem::path& path) {
   struct stat info {};
-  EXPECT_EQ(::lstat(path.c_str(), &info), 0) << path;
+  ::lstat(path.c_str(), &info);
   return info.st_mode & 07777;
 }
 
-class NotificationsExtensionTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    server_.server().Get("/image.png", [](const httplib::Request&, httplib::Response& res) {
-      res.set_content(kPng, "image/png");
-    });
-    server_.server().Get("/huge.png", [](const httplib::Request&, httplib::Response& res) {
-      res.set_content(kPng + std::string(10u << 20, '\0'), "image/png");
-    });
-    server_.server().Get("/page.html", [](const httplib::Request&, httplib::Response& res) {
-      res.set_content("<html><body>not an image</body></html>", "text/html");
-    });
-    server_.server().Get("/stalled.png", [this](const httplib::Request&, httplib::Response& res) {
-      gate_.waitOpen();
-      res.set_content(kPng, "image/png");
-    });
-    server_.start();
-  }
-  void TearDown() override { gate_.open(); }
+RawReply image(const std::string& body, const std::string& type = "image/png") {
+  return {testing::responseHead("200 OK", {"Content-Type: " + type,
+                                           "Content-Length: " + std::to_string(body.size())}) +
+          body};
+}
 
-  // A payload file asking for the image at `path` on the test server.
-  std::filesystem::path payloadWithImage(const std::string& url) {
-    json payload = json::parse(testing::fixture("payloads/ordinary.json"));
-    payload["fcm_options"] = {{"image", url}};
-    std::filesystem::path file = files_.path() / "payload.json";
-    testing::writeFileBytes(file, payload.dump());
-    return file;
-  }
-
-  std::filesystem::path attachmentFolder() const {
-    return home_.path() / "Containers" / kBundleIdentifier / "tmp";
-  }
-  bool attachmentFolderIsEmpty() const {
-    std::error_code ec;
-    return !std::filesystem::exists(attachmentFolder()) ||
-           std::filesystem::is_empty(attachmentFolder(), ec);
-  }
-
-  testing::ScopedHome home_;
-  testing::TempDir files_;
-  platform::net::testing::LocalTestServer server_;
-  platform::net::testing::Gate gate_;
-};
-
-TEST_F(NotificationsExtensionTest, OrdinaryPayloadIsDeliveredByTheHelper) {
-  ProcessResult run =
-      runExtension({"--payload", testing::fixturePath("payloads/ordinary.json").string()});
-  ASSERT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_EQ(run.err, "");
-  json output = json::parse(run.out);
-  EXPECT_EQ(output["deliveredBy"], "helper");
-  json expected = {
-      {"title", "BTC is up"},
-      {"subtitle", "Portfolio"},
-      {"body", "Bitcoin rose 5.2% in the last 24 hours."},
-      {"badge", 3},
-      {"sound", "default"},
-      {"categoryIdentifier", "price-alert"},
-      {"threadIdentifier", "BTCUSDT"},
-      {"attachments", json::array()},
-      {"userInfo", json::parse(testing::fixture("payloads/ordinary.json"))},
+TEST(NotificationsEndToEndTest, PayloadsOptionsAndImageServers) {
+  testing::ScopedHome home;
+  RawServer png(image(kPng)), huge(image(kPng + std::string(10u << 20, '\0'))),
+      page(image("<html/>", "text/html")), silent, stalled(RawReply{"", {}, false, true}),
+      trickling(RawReply{image(kPng).bytes, std::chrono::seconds(1)});
+  const std::string ordinary = testing::fixture("payloads/ordinary.json");
+  // A payload file: the ordinary one with `member` of aps (or, with no dot,
+  // of the payload) set to `value`.
+  auto payload = [&](const std::string& member, const json& value) {
+    json changed = json::parse(ordinary);
+    json& parent = member.starts_with("aps.") ? changed["aps"] : changed;
+    const std::string name = member.substr(member.find('.') + 1);
+    parent[name] = value;
+    const auto file = home.path() / (std::to_string(std::hash<std::string>{}(changed.dump())));
+    testing::writeFileBytes(file, changed.dump());
+    return file.string() + " ";
   };
-  EXPECT_EQ(output["content"], expected);
-  EXPECT_EQ(run.out.find("{\"deliveredBy\":"), 0u);  // members in the documented order
-}
-
-TEST_F(NotificationsExtensionTest, PayloadFromStandardInputAndResultToAFile) {
-  std::filesystem::path output = files_.path() / "result.json";
-  ProcessResult run = runExtension({"--payload", "-", "--output", output.string()},
-                                   testing::fixturePath("payloads/ordinary.json"));
-  ASSERT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_EQ(run.out, "");
-  EXPECT_EQ(json::parse(testing::readFileBytes(output))["content"]["title"], "BTC is up");
-}
-
-TEST_F(NotificationsExtensionTest, ImageIsAttachedAsAPrivateFile) {
-  ProcessResult run =
-      runExtension({"--payload", payloadWithImage(server_.url("/image.png")).string()});
-  ASSERT_EQ(run.exitCode, 0) << run.err;
-  json output = json::parse(run.out);
-  EXPECT_EQ(output["deliveredBy"], "helper");
-  ASSERT_EQ(output["content"]["attachments"].size(), 1u) << run.out;
-  json attachment = output["content"]["attachments"][0];
-  EXPECT_EQ(attachment["identifier"], "image");
-  EXPECT_EQ(attachment["type"], "public.png");
-  const std::string url = attachment["url"];
-  ASSERT_EQ(url.rfind("file://", 0), 0u) << url;
-  std::filesystem::path file = url.substr(7);
-  EXPECT_EQ(file.parent_path(), attachmentFolder());
-  EXPECT_EQ(permissions(file), 0600);
-  EXPECT_EQ(permissions(attachmentFolder()), 0700);
-  EXPECT_EQ(testing::readFileBytes(file), kPng);
-  EXPECT_EQ(output["content"]["body"], "Bitcoin rose 5.2% in the last 24 hours.");
-}
-
-TEST_F(NotificationsExtensionTest, StalledImageServerIsBeatenByTheExpiryPath) {
-  ProcessResult run = runExtension(
-      {"--payload", payloadWithImage(server_.url("/stalled.png")).string(), "--time-limit", "2"});
-  ASSERT_EQ(run.exitCode, 0) << run.err;
-  json output = json::parse(run.out);
-  EXPECT_EQ(output["deliveredBy"], "expiry");
-  EXPECT_EQ(output["content"]["title"], "BTC is up");
-  EXPECT_EQ(output["content"]["attachments"], json::array());
-}
-
-TEST_F(NotificationsExtensionTest, LocalFileIsNeverAttached) {
-  ProcessResult run =
-      runExtension({"--payload", testing::fixturePath("payloads/file_image.json").string()});
-  ASSERT_EQ(run.exitCode, 0) << run.err;
-  json output = json::parse(run.out);
-  EXPECT_EQ(output["deliveredBy"], "helper");
-  EXPECT_EQ(output["content"]["attachments"], json::array());
-  EXPECT_EQ(run.out.find("root:"), std::string::npos);
-  EXPECT_TRUE(attachmentFolderIsEmpty());
-}
-
-TEST_F(NotificationsExtensionTest, ImageOverTheCapIsNotAttached) {
-  ProcessResult run =
-      runExtension({"--payload", payloadWithImage(server_.url("/huge.png")).string()});
-  ASSERT_EQ(run.exitCode, 0) << run.err;
-  json output = json::parse(run.out);
-  EXPECT_EQ(output["deliveredBy"], "helper");
-  EXPECT_EQ(output["content"]["attachments"], json::array());
-  EXPECT_TRUE(attachmentFolderIsEmpty());
-}
-
-TEST_F(NotificationsExtensionTest, ContentThatIsNotAnImageIsNotAttached) {
-  ProcessResult run =
-      runExtension({"--payload", payloadWithImage(server_.url("/page.html")).string()});
-  ASSERT_EQ(run.exitCode, 0) << run.err;
-  json output = json::parse(run.out);
-  EXPECT_EQ(output["content"]["attachments"], json::array());
-  EXPECT_TRUE(attachmentFolderIsEmpty());
-}
-
-TEST_F(NotificationsExtensionTest, PayloadThatIsNotJsonIsAUsageError) {
-  const std::string payload = testing::fixturePath("payloads/not_json.txt").string();
-  ProcessResult run = runExtension({"--payload", payload});
-  EXPECT_EQ(run.exitCode, 2);
-  EXPECT_EQ(run.out, "");
-  EXPECT_EQ(
-      run.err.rfind(
-          "QuorvelNotificationsExtension: payload " + payload + " is not JSON: parse error", 0),
-      0u)
-      << run.err;
-}
-
-TEST_F(NotificationsExtensionTest, UsageErrorsAndHelp) {
-  ProcessResult badLimit = runExtension({"--time-limit", "soon"});
-  EXPECT_EQ(badLimit.exitCode, 2);
-  EXPECT_NE(badLimit.err.find("--time-limit"), std::string::npos) << badLimit.err;
-  EXPECT_EQ(runExtension({"--unknown"}).exitCode, 2);
-  EXPECT_EQ(runExtension({"--payload", (files_.path() / "missing.json").string()}).exitCode, 2);
-
-  ProcessResult help = runExtension({"--help"});
+  auto from = [&](const RawServer& server) {
+    return payload("fcm_options", {{"image", server.baseURL() + "/i.png"}});
+  };
+  const std::string output = (home.path() / "out.json").string();
+  const std::string notJson = testing::fixturePath("payloads/not_json.txt").string();
+  const struct {
+    std::string args;
+    int exit;
+    std::string deliveredBy;  // or a part of standard error when the exit is not 0
+    size_t attachments = 0;
+  } rows[] = {
+      {"--payload " + testing::fixturePath("payloads/ordinary.json").string(), 0, "helper"},
+      {"--payload - --output " + output, 0, "helper"},
+      {"--payload " + from(png), 0, "helper", 1},
+      {"--payload " + from(huge), 0, "helper"},
+      {"--payload " + from(page), 0, "helper"},
+      {"--payload " + testing::fixturePath("payloads/file_image.json").string(), 0, "helper"},
+      {"--time-limit 1 --payload " + from(stalled), 0, "expiry"},
+      {"--time-limit 1 --payload " + from(silent), 0, "expiry"},
+      {"--time-limit 1 --payload " + from(trickling), 0, "expiry"},
+      {"--payload " + payload("aps.alert", 42), 2,
+       "unusable payload: aps.alert must be a string or an object, not number"},
+      {"--payload " + payload("aps.alert", json::array({"BTC is up"})), 2, "not array"},
+      {"--payload " + notJson, 2,
+       "QuorvelNotificationsExtension: payload " + notJson + " is not JSON: parse error"},
+      {"--payload " + output + ".missing", 2, "out.json.missing"},
+      {"--time-limit soon", 2, "--time-limit"},
+      {"--time-limit 0", 2, "--time-limit must be between 0.001 and 86400 seconds"},
+      {"--time-limit nan", 2, "--time-limit must be between"},
+      {"--unknown", 2, "--unknown"},
+      {"--output " + output + "/no", 2, "out.json/no"},
+  };
+  const auto folder = home.path() / "Containers/com.tavrin.quorvel.notifications/tmp";
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.args);
+    testing::ProcessOptions options;
+    options.input = testing::fixturePath("payloads/ordinary.json");
+    const auto result =
+        runProcess("QuorvelNotificationsExtension", testing::words(row.args), options);
+    ASSERT_EQ(result.exitCode, row.exit) << result.err;
+    EXPECT_NE(result.err.find(row.exit ? row.deliveredBy : ""), std::string::npos) << result.err;
+    if (row.exit != 0) continue;
+    const json out =
+        json::parse(row.args.ends_with(output) ? testing::readFileBytes(output) : result.out);
+    EXPECT_EQ(out.begin().key(), "deliveredBy");
+    EXPECT_EQ(out["deliveredBy"], row.deliveredBy);
+    EXPECT_EQ(out["content"]["title"], "BTC is up");
+    EXPECT_EQ(out["content"]["body"].get<std::string>().rfind("Bitcoin rose 5.2%", 0), 0u);
+    ASSERT_EQ(out["content"]["attachments"].size(), row.attachments) << result.out;
+    if (row.attachments == 0) {
+      EXPECT_TRUE(!std::filesystem::exists(folder) || std::filesystem::is_empty(folder));
+      continue;
+    }
+    const json attachment = out["content"]["attachments"][0];
+    EXPECT_EQ(attachment["identifier"], "image");
+    EXPECT_EQ(attachment["type"], "public.png");
+    const std::filesystem::path file = attachment["url"].get<std::string>().substr(7);
+    EXPECT_EQ(file.parent_path(), folder);
+    EXPECT_EQ(permissions(file), 0600);
+    EXPECT_EQ(permissions(folder), 0700);
+    EXPECT_EQ(testing::readFileBytes(file), kPng);
+    std::filesystem::remove(file);
+  }
+  const auto first = runProcess("QuorvelNotificationsExtension", testing::words(rows[0].args));
+  EXPECT_EQ(json::parse(first.out)["content"].dump(),
+            R"({"title":"BTC is up","subtitle":"Portfolio","body":"Bitcoin rose 5.2% in the last )"
+            R"(24 hours.","badge":3,"sound":"default","categoryIdentifier":"price-alert",)"
+            R"("threadIdentifier":"BTCUSDT","attachments":[],"userInfo":)" +
+                nlohmann::json::parse(ordinary).dump() + "}");
+  const auto help = runProcess("QuorvelNotificationsExtension", {"--help"});
   EXPECT_EQ(help.exitCode, 0);
-  EXPECT_NE(help.out.find("--payload"), std::string::npos);
-  EXPECT_NE(help.out.find("--time-limit"), std::string::npos);
-  EXPECT_NE(help.out.find("--output"), std::string::npos);
+  for (const char* option : {"--payload", "--time-limit", "--output"})
+    EXPECT_NE(help.out.find(option), std::string::npos);
 }
 
 }  // namespace

@@ -1,196 +1,463 @@
 // End-to-end tests of QuorvelWidgetsExtension and quorvel-host: the built
-// executables run as processes in a fresh home, with the exchange's answer
-// read from a file:// recording.
+// executables run as processes in a fresh home, the exchange's answer read
+// from a file:// recording or sent by a misbehaving server on 127.0.0.1.
+// Whatever fails, a request is still answered, the failure is named, and
+// what was stored before stays exactly as it was (compared byte for byte).
+#include <fcntl.h>
+#include <fmt/format.h>
 #include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/file.h>
+#include <unistd.h>
 
-#include <fstream>
 #include <nlohmann/json.hpp>
+#include <set>
 
-#include "tests/support/loopback_server.h"
 #include "tests/support/process.h"
-#include "tests/support/test_support.h"
+#include "tests/support/raw_server.h"
 
 namespace quorvel {
 namespace {
 
-using nlohmann::json;
+using json = nlohmann::ordered_json;
+using testing::ProcessResult;
+using testing::RawServer;
+using testing::responseHead;
 using testing::runProcess;
+using testing::words;
+namespace fs = std::filesystem;
 
-// The response: the last line of standard output.
-json lastJSON(const std::string& out) { return json::parse(testing::lastLine(out)); }
+// Where the programs keep their files: the contract on disk.
+constexpr char kAppGroup[] = "group.com.tavrin.quorvel";
+constexpr char kWidgetsBundle[] = "com.tavrin.quorvel.widgets";
+
+struct Row {
+  std::string command;  // "x" (the extension) or "host", then the arguments
+  int exit;
+  std::string out = "";  // the whole standard output, or "*" for anything
+  std::string err = "";  // a part of standard error
+};
 
 class WidgetsEndToEndTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const auto recording = home_.path() / "exchange" / "api" / "v3" / "ticker";
-    std::filesystem::create_directories(recording);
-    std::ofstream(recording / "24hr") << testing::fixture("tickers/ticker-24hr-full.json");
+  void expectRows(const std::vector<Row>& rows) {
+    for (const Row& row : rows) {
+      auto args = words(row.command);
+      const std::string program = args[0] == "host" ? "quorvel-host" : "QuorvelWidgetsExtension";
+      const auto result = runProcess(program, {args.begin() + 1, args.end()});
+      EXPECT_EQ(result.exitCode, row.exit) << row.command << "\n" << result.err;
+      if (row.out != "*") EXPECT_EQ(result.out, row.out) << row.command;
+      EXPECT_NE(result.err.find(row.err), std::string::npos) << row.command << "\n" << result.err;
+    }
   }
-  std::string recordingURL() const { return "file://" + (home_.path() / "exchange").string(); }
+  ProcessResult widget(const std::string& line, const testing::ProcessOptions& options = {}) {
+    return runProcess("QuorvelWidgetsExtension", words(line + " --json -"), options);
+  }
+  json request(const std::string& line) {
+    const auto result = widget(line);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    out_ = result.out;
+    return json::parse(testing::lastLine(result.out), nullptr, false);
+  }
+  std::string host(const std::string& line) { return runProcess("quorvel-host", words(line)).out; }
+  std::string file(const std::string& name, const std::string& text = "") {
+    if (!text.empty()) testing::writeFileBytes(home_.path() / name, text);
+    return (home_.path() / name).string();
+  }
+  fs::path container() const { return home_.path() / "AppGroups" / kAppGroup; }
+  fs::path storeFile() const { return container() / "TavrinQuorvel.realm"; }
+  fs::path snapshotSuite() const {
+    return container() / "Library/Preferences" / (std::string(kAppGroup) + ".plist");
+  }
+  fs::path themeSuite() const {
+    return home_.path() / "Containers" / kWidgetsBundle / "Library/Preferences" /
+           (std::string(kWidgetsBundle) + ".plist");
+  }
 
   testing::ScopedHome home_;
+  std::string out_;
 };
 
-TEST_F(WidgetsEndToEndTest, DescribeListsBothWidgets) {
-  const auto result = runProcess("QuorvelWidgetsExtension", {"describe"});
-  ASSERT_EQ(result.exitCode, 0) << result.err;
-  const json described = lastJSON(result.out);
-  ASSERT_EQ(described["widgets"].size(), 2u);
-  EXPECT_EQ(described["widgets"][0]["kind"], "QuorvelSmallWidget");
-  EXPECT_EQ(described["widgets"][0]["families"], json::array({"systemSmall"}));
-  EXPECT_EQ(described["widgets"][1]["kind"], "QuorvelMediumWidget");
-  EXPECT_EQ(described["widgets"][1]["families"], json::array({"systemMedium"}));
-  EXPECT_EQ(described["widgets"][0]["displayName"], "Portfolio");
-}
-
-TEST_F(WidgetsEndToEndTest, TimelineValuesHoldingsFromRecording) {
-  testing::ScopedEnv api("QUORVEL_API_BASE_URL", recordingURL());
-  ASSERT_EQ(runProcess("quorvel-host", {"holdings", "add", "btcusdt", "0.25"}).exitCode, 0);
-  ASSERT_EQ(runProcess("quorvel-host", {"holdings", "add", "ETHUSDT", "2"}).exitCode, 0);
-  const auto png = home_.path() / "medium.png";
-  const auto result = runProcess("QuorvelWidgetsExtension",
-                                 {"timeline", "--kind", "QuorvelMediumWidget", "--json", "-",
-                                  "--png", png.string(), "--scale", "1", "--deadline", "20"});
-  ASSERT_EQ(result.exitCode, 0) << result.err;
-  const json response = lastJSON(result.out);
-  EXPECT_EQ(response["request"], "timeline");
-  EXPECT_EQ(response["family"], "systemMedium");
-  EXPECT_EQ(response["policy"], "atEnd");
-  ASSERT_EQ(response["entries"].size(), 1u);
-  EXPECT_TRUE(response["entries"][0]["portfolio"].is_object());
-  EXPECT_GT(response["entries"][0]["portfolio"]["todayBalance"].get<double>(), 0);
-  EXPECT_GT(std::filesystem::file_size(png), 0u);
-
-  const auto snapshot = runProcess("quorvel-host", {"snapshot", "show"});
-  ASSERT_EQ(snapshot.exitCode, 0) << snapshot.err;
-  EXPECT_EQ(lastJSON(snapshot.out), response["entries"][0]["portfolio"]);
-}
-
-TEST_F(WidgetsEndToEndTest, PlaceholderHasNoPortfolioAndNullPolicy) {
-  const auto result = runProcess("QuorvelWidgetsExtension",
-                                 {"placeholder", "--kind", "QuorvelSmallWidget", "--json", "-"});
-  ASSERT_EQ(result.exitCode, 0) << result.err;
-  const json response = lastJSON(result.out);
-  EXPECT_TRUE(response["policy"].is_null());
-  EXPECT_TRUE(response["entries"][0]["portfolio"].is_null());
-}
-
-TEST_F(WidgetsEndToEndTest, BadUsageExitsTwo) {
-  EXPECT_EQ(runProcess("QuorvelWidgetsExtension", {}).exitCode, 2);
-  EXPECT_EQ(runProcess("QuorvelWidgetsExtension", {"timeline"}).exitCode, 2);
-  EXPECT_EQ(runProcess("QuorvelWidgetsExtension", {"timeline", "--kind", "Nope"}).exitCode, 2);
-  EXPECT_EQ(runProcess("QuorvelWidgetsExtension",
-                       {"snapshot", "--kind", "QuorvelSmallWidget", "--scale", "9"})
-                .exitCode,
-            2);
-}
-
-TEST_F(WidgetsEndToEndTest, HostAddsListsAndRemovesHoldings) {
-  ASSERT_EQ(runProcess("quorvel-host", {"holdings", "add", "btcusdt", "0.25"}).exitCode, 0);
-  ASSERT_EQ(runProcess("quorvel-host", {"holdings", "add", "SOLUSDT", "15"}).exitCode, 0);
-  EXPECT_EQ(runProcess("quorvel-host", {"holdings", "list"}).out,
-            "btcusdt BTC 0.25\nSOLUSDT SOL 15\n");
-  ASSERT_EQ(runProcess("quorvel-host", {"holdings", "remove", "btc"}).exitCode, 0);
-  EXPECT_EQ(runProcess("quorvel-host", {"holdings", "list"}).out, "SOLUSDT SOL 15\n");
-  EXPECT_EQ(runProcess("quorvel-host", {"holdings", "remove", "BTC"}).exitCode, 1);
-}
-
-TEST_F(WidgetsEndToEndTest, HostRejectsBadAmountsAndKeepsStoreWhole) {
-  for (const char* bad : {"abc", "-1", "1e999", "nan", "2x", ""}) {
-    const auto result = runProcess("quorvel-host", {"holdings", "add", "BTCUSDT", bad});
-    EXPECT_EQ(result.exitCode, 2) << bad;
-    EXPECT_NE(result.err.find("amount"), std::string::npos) << result.err;
-  }
-  const auto file = home_.path() / "import.json";
-  std::ofstream(file) << R"([{"symbol":"BTCUSDT","amount":1},{"symbol":"ETHUSDT","amount":-2}])";
-  const auto imported = runProcess("quorvel-host", {"holdings", "import", file.string()});
-  EXPECT_EQ(imported.exitCode, 2);
-  EXPECT_NE(imported.err.find("element 1"), std::string::npos) << imported.err;
-  EXPECT_EQ(runProcess("quorvel-host", {"holdings", "list"}).out, "");
-}
-
-TEST_F(WidgetsEndToEndTest, HostSetsTheme) {
-  ASSERT_EQ(runProcess("quorvel-host", {"theme", "set", "dark"}).exitCode, 0);
-  EXPECT_EQ(runProcess("quorvel-host", {"theme", "show"}).out, "dark\n");
-  EXPECT_EQ(runProcess("quorvel-host", {"theme", "set", "blue"}).exitCode, 2);
-}
-
-// The background colour the root view of a response's first entry carries.
-json rootBackground(const json& response) {
-  for (const auto& modifier : response["entries"][0]["view"]["modifiers"]) {
-    if (modifier["type"] == "background") return modifier["color"];
-  }
-  return nullptr;
-}
-
-TEST_F(WidgetsEndToEndTest, SnapshotShowsNothingBeforeARefreshAndItsBalancesAfter) {
-  testing::ScopedEnv api("QUORVEL_API_BASE_URL", recordingURL());
-  ASSERT_EQ(runProcess("quorvel-host", {"holdings", "add", "btcusdt", "0.5"}).exitCode, 0);
-  const auto before = runProcess("QuorvelWidgetsExtension",
-                                 {"snapshot", "--kind", "QuorvelSmallWidget", "--json", "-"});
-  ASSERT_EQ(before.exitCode, 0) << before.err;
-  EXPECT_TRUE(lastJSON(before.out)["entries"][0]["portfolio"].is_null());
-  EXPECT_TRUE(lastJSON(before.out)["policy"].is_null());
-
-  const auto timeline = runProcess("QuorvelWidgetsExtension",
-                                   {"timeline", "--kind", "QuorvelSmallWidget", "--json", "-"});
-  ASSERT_EQ(timeline.exitCode, 0) << timeline.err;
-  // The request address is the extension's debug line, quoted.
-  EXPECT_EQ(timeline.out.rfind("\"" + recordingURL() + "/api/v3/ticker/24hr\"\n", 0), 0u)
-      << timeline.out;
-  const auto after = runProcess("QuorvelWidgetsExtension",
-                                {"snapshot", "--kind", "QuorvelSmallWidget", "--json", "-"});
-  const json portfolio = lastJSON(after.out)["entries"][0]["portfolio"];
-  EXPECT_EQ(portfolio, (json{{"todayBalance", 0.5 * 43714.03},
-                             {"yesterdayBalance", portfolio["yesterdayBalance"]}}));
-  EXPECT_EQ(portfolio, lastJSON(timeline.out)["entries"][0]["portfolio"]);
-}
-
-TEST_F(WidgetsEndToEndTest, FailingRefreshLogsTheErrorAndKeepsTheSnapshot) {
-  ASSERT_EQ(runProcess("quorvel-host", {"holdings", "add", "btcusdt", "0.5"}).exitCode, 0);
-  {
-    testing::ScopedEnv api("QUORVEL_API_BASE_URL", recordingURL());
-    ASSERT_EQ(runProcess("QuorvelWidgetsExtension", {"timeline", "--kind", "QuorvelSmallWidget"})
-                  .exitCode,
-              0);
-  }
-  const std::string stored = runProcess("quorvel-host", {"snapshot", "show"}).out;
-
-  testing::LoopbackServer exchange;
-  exchange.server().Get("/api/v3/ticker/24hr", [](const httplib::Request&, httplib::Response& res) {
-    res.status = 451;
-    res.set_content(testing::fixture("tickers/error-451-restricted-location.json"),
-                    "application/octet-stream");
+TEST_F(WidgetsEndToEndTest, ExtensionCommandLines) {
+  const std::string widget = R"("families":["system{}"],"displayName":"Portfolio","description":)"
+                             R"("Keep an eye on your portfolio's value and its 24-hour change."}})";
+  const std::string unwritable = file("missing/out");
+  expectRows({
+      {"x describe", 0,
+       R"({"widgets":[{"kind":"QuorvelSmallWidget",)" + fmt::format(fmt::runtime(widget), "Small") +
+           R"(,{"kind":"QuorvelMediumWidget",)" + fmt::format(fmt::runtime(widget), "Medium") +
+           "]}\n"},
+      {"x --help", 0, "", "describe"},
+      {"x", 2, "", "A subcommand is required"},
+      {"x frobnicate", 2},
+      {"x describe placeholder --kind QuorvelSmallWidget", 2, "", "not expected"},
+      {"x timeline", 2, "", "--kind is required"},
+      {"x timeline --kind Nope", 2, "",
+       R"(no widget of kind "Nope" (known: QuorvelSmallWidget, QuorvelMediumWidget))"},
+      {"x snapshot --kind QuorvelSmallWidget --scale 3.5", 2, "", "--scale"},
+      {"x snapshot --kind QuorvelSmallWidget --scale 0.9", 2, "", "--scale"},
+      {"x placeholder --kind QuorvelSmallWidget --appearance dim", 2, "", "--appearance"},
+      {"x placeholder --kind QuorvelSmallWidget --deadline 0", 2, "", "--deadline"},
+      {"x placeholder --kind QuorvelSmallWidget --deadline 86401", 2, "", "--deadline"},
+      {"x placeholder --kind QuorvelSmallWidget --deadline nan", 2, "", "must be finite"},
+      {"x placeholder --kind QuorvelSmallWidget --scale nan", 2, "", "must be finite"},
+      {"x placeholder --kind QuorvelSmallWidget --json " + unwritable, 1, "", unwritable},
+      {"x placeholder --kind QuorvelSmallWidget --svg " + unwritable, 1, "", unwritable},
   });
-  testing::ScopedEnv api("QUORVEL_API_BASE_URL", exchange.start());
-  const auto failed = runProcess("QuorvelWidgetsExtension",
-                                 {"timeline", "--kind", "QuorvelMediumWidget", "--json", "-"});
-  ASSERT_EQ(failed.exitCode, 0) << failed.err;
-  const json response = lastJSON(failed.out);
-  EXPECT_EQ(response["policy"], "atEnd");
-  EXPECT_TRUE(response["entries"][0]["portfolio"].is_null());
-  EXPECT_NE(
-      failed.out.find(
-          "\n\"Error price change statistics: The exchange answered with HTTP status 451: "
-          "Service unavailable from a restricted location according to \\\'b. Eligibility\\\'"),
-      std::string::npos)
-      << failed.out;
-  EXPECT_EQ(runProcess("quorvel-host", {"snapshot", "show"}).out, stored);
 }
 
-TEST_F(WidgetsEndToEndTest, ThemeSetByTheHostReachesTheView) {
-  const std::vector<std::string> request{"placeholder", "--kind", "QuorvelMediumWidget", "--json",
-                                         "-"};
-  const json system = rootBackground(lastJSON(runProcess("QuorvelWidgetsExtension", request).out));
-  EXPECT_TRUE(system.contains("dynamic")) << system;
+// The width and height of a PNG, from its header.
+std::pair<int, int> pngSize(const std::string& png) {
+  auto at = [&](size_t i) {
+    return static_cast<unsigned char>(png.at(i)) << 8 | (png.at(i + 1) & 0xff);
+  };
+  EXPECT_EQ(png.substr(1, 3), "PNG");
+  return {at(18), at(22)};
+}
 
-  ASSERT_EQ(runProcess("quorvel-host", {"theme", "set", "dark"}).exitCode, 0);
-  const json dark = rootBackground(lastJSON(runProcess("QuorvelWidgetsExtension", request).out));
-  EXPECT_EQ(dark, (json{{"red", 0}, {"green", 0}, {"blue", 0}, {"opacity", 1}}));
+TEST_F(WidgetsEndToEndTest, ResponsesAndDrawings) {
+  const std::tuple<std::string, std::pair<int, int>, std::string> rows[] = {
+      {"placeholder --kind QuorvelSmallWidget --scale 1", {170, 170}, "100%,100%,100%"},
+      {"snapshot --kind QuorvelMediumWidget --scale 2", {728, 340}, "100%,100%,100%"},
+      {"snapshot --kind QuorvelMediumWidget --appearance dark", {1092, 510}, "0%,0%,0%"},
+  };
+  std::set<std::string> drawings;
+  for (const auto& [line, size, background] : rows) {
+    const auto args = words(line);
+    const auto result =
+        runProcess("QuorvelWidgetsExtension", words(line + " --json " + file("r.json") + " --png " +
+                                                    file("r.png") + " --svg " + file("r.svg")));
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const json response = json::parse(testing::readFileBytes(file("r.json")));
+    EXPECT_EQ(response.dump().substr(0, response.dump().find("\"system")),
+              fmt::format(R"({{"request":"{}","kind":"{}","family":)", args[0], args[2]));
+    EXPECT_TRUE(response["policy"].is_null());
+    ASSERT_EQ(response["entries"].size(), 1u);
+    EXPECT_EQ(response["entries"][0].begin().value().get<std::string>().size(), 24u);  // the date
+    EXPECT_TRUE(response["entries"][0]["portfolio"].is_null());
+    EXPECT_EQ(pngSize(testing::readFileBytes(file("r.png"))), size);
+    EXPECT_NE(testing::readFileBytes(file("r.svg")).find("fill:rgb(" + background + ")"),
+              std::string::npos);
+    drawings.insert(testing::readFileBytes(file("r.png")));
+  }
+  EXPECT_EQ(drawings.size(), 3u);
+}
 
-  ASSERT_EQ(runProcess("quorvel-host", {"theme", "set", "light"}).exitCode, 0);
-  const json light = rootBackground(lastJSON(runProcess("QuorvelWidgetsExtension", request).out));
-  EXPECT_EQ(light, (json{{"red", 1}, {"green", 1}, {"blue", 1}, {"opacity", 1}}));
+TEST_F(WidgetsEndToEndTest, HostCommandLines) {
+  const std::string list = "btcusdt BTC 0.25\nethbtc ETH 1e-08\nX1USDC XONE 3\nBNB BNB 4\n";
+  expectRows({
+      {"host holdings list", 0},
+      {"host snapshot show", 0, "no snapshot\n"},
+      {"host theme show", 0, "system\n"},
+      {"host --help", 0, "*"},
+      {"host", 2},
+      {"host holdings", 2},
+      {"host holdings list theme show", 2, "", "not expected"},
+      {"host holdings add btcusdt 0.25", 0},
+      {"host holdings add SOLUSDT 15 --price 98.5 --change -7", 0},
+      {"host holdings add ethbtc 1e-8", 0},
+      {"host holdings add X1USDC 3 --base xone", 0},
+      {"host holdings add BNB 4", 0},
+      {"host holdings add SOLBUSD 16", 0},
+      {"host holdings list", 0,
+       "btcusdt BTC 0.25\nSOLBUSD SOL 16\nethbtc ETH 1e-08\nX1USDC XONE 3\nBNB BNB 4\n"},
+      {"host holdings add BTCUSDT abc", 2, "", R"(amount "abc" is not a finite number)"},
+      {"host holdings add BTCUSDT -1", 2, "", "amount"},
+      {"host holdings add BTCUSDT 1e999", 2, "", "amount"},
+      {"host holdings add BTCUSDT nan", 2, "", "amount"},
+      {"host holdings add BTCUSDT ''", 2, "", "amount"},
+      {"host holdings add BTC-USDT 1", 2, "", "may hold only letters and digits"},
+      {"host holdings add '' 1", 2, "", "symbol is empty"},
+      {"host holdings add USDTUSDT 1 --base U$", 2, "", "base asset"},
+      {"host holdings add BTCUSDT 1 --price 1,5", 2, "", R"(price "1,5")"},
+      {"host holdings add BTCUSDT 1 --change x", 2, "", R"(change "x")"},
+      {"host holdings add ADAUSDT 0", 0},
+      {"host holdings remove sol", 0},
+      {"host holdings remove SOL", 1, "", "no holding of SOL"},
+      {"host holdings import " + file("a", R"([{"symbol":"ADAUSDT","amount":5},
+          {"symbol":"DOTUSDT","amount":0,"base":"polka"}])"),
+       0, "", "imported 2 holding(s)"},
+      {"host holdings import " + file("b", "["), 2, "", "is not JSON"},
+      {"host holdings import " + file("c", "{}"), 2, "", "must hold a JSON array"},
+      {"host holdings import " + file("d", R"([{"symbol":"AUSDT","amount":1},2])"), 2, "",
+       "element 1 of " + file("d") + ": is not an object"},
+      {"host holdings import " + file("e", R"([{"amount":1}])"), 2, "", "needs a string"},
+      {"host holdings import " + file("f", R"([{"symbol":"A","amount":"1"}])"), 2, "", "number"},
+      {"host holdings import " + file("g", R"([{"symbol":"A","amount":-1}])"), 2, "", "at least"},
+      {"host holdings import " + file("h", R"([{"symbol":"A","amount":1,"base":1}])"), 2, "",
+       R"("base" must be a string)"},
+      {"host holdings import " + file("none"), 2, "", "cannot read"},
+      {"host holdings list", 0, list + "ADAUSDT ADA 5\nDOTUSDT POLKA 0\n"},
+      {"host theme set dark", 0},
+      {"host theme show", 0, "dark\n"},
+      {"host theme set blue", 2},
+      {"host theme set light", 0},
+      {"host theme show", 0, "light\n"},
+  });
+}
+
+TEST_F(WidgetsEndToEndTest, ThemeSetByTheHostColoursTheView) {
+  const std::string dark = R"({"blue":0.0,"green":0.0,"opacity":1.0,"red":0.0})";
+  const std::string light = R"({"blue":1.0,"green":1.0,"opacity":1.0,"red":1.0})";
+  const std::string dynamic = R"({"dynamic":{"dark":)" + dark + R"(,"light":)" + light + "}}";
+  for (const auto& [theme, colour] :
+       {std::pair{"", dynamic}, {"dark", dark}, {"light", light}, {"system", dynamic}}) {
+    if (*theme) ASSERT_EQ(runProcess("quorvel-host", {"theme", "set", theme}).exitCode, 0);
+    const json view = request("placeholder --kind QuorvelMediumWidget")["entries"][0]["view"];
+    json background;
+    for (const json& modifier : view["modifiers"]) {
+      if (modifier["type"] == "background") background = modifier["color"];
+    }
+    EXPECT_EQ(background.dump(), colour) << theme;
+  }
+}
+
+// Holds an exclusive flock on a file, as another process's writer would.
+struct HeldLock {
+  explicit HeldLock(const fs::path& file) : fd(::open(file.c_str(), O_RDWR | O_CREAT, 0600)) {
+    EXPECT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0) << file;
+  }
+  ~HeldLock() { ::close(fd); }
+  int fd;
+};
+
+// Runs `sql` on a connection of the test's own, another writer of the store.
+sqlite3* storeConnection(const fs::path& file, const std::string& sql) {
+  sqlite3* db = nullptr;
+  EXPECT_EQ(sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+  EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sql;
+  return db;
+}
+
+// A home with three holdings (one unlisted), the dark theme and a snapshot
+// stored by a good refresh from the recording.
+class FaultTest : public WidgetsEndToEndTest {
+ protected:
+  void SetUp() override {
+    // No holdings: nothing to show, nothing stored, and no reload until asked.
+    EXPECT_EQ(request("timeline --kind QuorvelMediumWidget")["policy"], "never");
+    for (const char* line : {"holdings add btcusdt 0.25", "holdings add ETHUSDT 2",
+                             "holdings add NOSUCHUSDT 9", "theme set dark"})
+      ASSERT_EQ(runProcess("quorvel-host", words(line)).exitCode, 0);
+    EXPECT_TRUE(request("snapshot --kind QuorvelSmallWidget")["entries"][0]["portfolio"].is_null());
+    refreshed_ = request("timeline --kind QuorvelSmallWidget");
+    stored_ = state();
+    snapshot_ = json::parse(host("snapshot show"));
+  }
+  // What the host shows, then the stored bytes: holdings, snapshot, theme.
+  std::string state() {
+    std::string seen = host("holdings list") + host("snapshot show") + host("theme show");
+    for (const fs::path& file : {storeFile(), snapshotSuite(), themeSuite()})
+      seen += "\n" + testing::readFileBytes(file);
+    return seen;
+  }
+  // The refresh failed and the widget still answered: an entry without a
+  // portfolio, a reload at the end, and the debug line naming `failure`.
+  static void expectAnsweredWithFailure(const ProcessResult& result, const std::string& failure) {
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const json response = json::parse(testing::lastLine(result.out));
+    EXPECT_EQ(response["policy"], "atEnd");
+    EXPECT_TRUE(response["entries"][0]["portfolio"].is_null());
+    EXPECT_NE(result.out.find("\"Error price change statistics: " + failure), std::string::npos)
+        << result.out;
+  }
+
+  testing::ScopedEnv api_{"QUORVEL_API_BASE_URL", testing::recordedExchange(home_.path())};
+  json refreshed_, snapshot_;
+  std::string stored_;
+};
+
+TEST_F(FaultTest, RefreshValuesHoldingsAndStoresTheSnapshot) {
+  EXPECT_EQ(out_.substr(0, out_.find('\n')),
+            "\"" + testing::recordedExchange(home_.path()) + "/api/v3/ticker/24hr\"");
+  EXPECT_EQ(refreshed_["policy"], "atEnd");
+  EXPECT_EQ(refreshed_["entries"][0]["portfolio"].dump(), snapshot_.dump());
+  EXPECT_EQ(snapshot_,
+            (json{{"todayBalance", 0.0 + 0.25 * 43714.03 + 2 * 2238.28},
+                  {"yesterdayBalance", 0.0 + 0.25 * (43714.03 + 529.9) + 2 * (2238.28 + 41.25)}}));
+  EXPECT_EQ(request("snapshot --kind QuorvelMediumWidget")["entries"][0]["portfolio"], snapshot_);
+}
+
+std::string chunk(const std::string& bytes) {
+  return fmt::format("{:x}\r\n{}\r\n", bytes.size(), bytes);
+}
+std::string reply(const std::string& status, const std::string& body, std::string field = "") {
+  return responseHead(status, {field, "Content-Length: " + std::to_string(body.size())}) + body;
+}
+
+TEST_F(FaultTest, MisbehavingExchangeLeavesTheSnapshotAlone) {
+  const std::string answer = testing::fixture("tickers/ticker-24hr-full.json");
+  const std::string chunked = responseHead("200 OK", {"Transfer-Encoding: chunked"});
+  std::string endless = chunked + chunk("[");
+  for (int i = 0; i < 768; ++i) endless += chunk(std::string(65536, ' '));  // 48 MiB
+  const std::string gzip = std::string("\x1f\x8b\x08\0\0\0\0\0\0\x03", 10) + "not deflate";
+  const std::string lost = "The network connection was lost.",
+                    big = "The resource exceeds the maximum size.";
+  struct Row {
+    testing::RawReply reply;
+    std::string failure;
+    int connections = 1;
+  };
+  std::vector<Row> rows = {
+      {{reply("200 OK", answer).substr(0, answer.size() / 2), {}, true}, lost},
+      {{chunked + chunk(answer.substr(0, 16384))}, lost},
+      {{reply("200 OK", answer), std::chrono::milliseconds(1000)}, "The request timed out."},
+      {{endless}, big},
+      {{responseHead("200 OK", {"Content-Length: 33554433"}) + "[", {}, false, true}, big},
+      {{reply("200 OK", gzip, "Content-Encoding: gzip")}, "cannot decode raw data"},
+      {{reply("302 Found", "", "Location: /api/v3/ticker/24hr")}, "too many HTTP redirects", 11},
+      {{reply("502 Bad Gateway", "<html/>")}, "The exchange answered with HTTP status 502.\""},
+  };
+  for (const auto& [code, name] : {std::pair{429, "rate-limit"},
+                                   {418, "ip-banned"},
+                                   {400, "invalid-symbol"},
+                                   {451, "restricted-location"}}) {
+    const std::string body = testing::fixture(fmt::format("tickers/error-{}-{}.json", code, name));
+    std::string message = json::parse(body)["msg"];
+    for (size_t at = message.find('\''); at != std::string::npos; at = message.find('\'', at + 2))
+      message.insert(at, "\\");  // as the debug line escapes it
+    rows.push_back({{reply(std::to_string(code) + " Error", body)},
+                    fmt::format("The exchange answered with HTTP status {}: {}\"", code, message)});
+  }
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.failure);
+    RawServer exchange(row.reply);
+    testing::ScopedEnv api("QUORVEL_API_BASE_URL", exchange.baseURL());
+    const bool small = (&row - rows.data()) % 2;
+    expectAnsweredWithFailure(
+        widget(fmt::format("timeline --kind Quorvel{}Widget --deadline {}",
+                           small ? "Small" : "Medium", row.reply.pause.count() ? 0.8 : 20)),
+        row.failure);
+    EXPECT_EQ(exchange.connections(), row.connections);
+    EXPECT_EQ(state(), stored_);
+  }
+}
+
+// Each row breaks the store or a suite, runs `command` (the host's, else a
+// timeline), expects its exit status and `failure` named, then mends it.
+struct Fault {
+  std::function<void()> apply;
+  std::string failure;
+  std::function<void()> undo;
+  std::vector<std::string> command = {"holdings", "add", "SOLUSDT", "15"};
+  bool asNobody = false;  // root ignores permission bits: run as nobody
+};
+
+TEST_F(FaultTest, UnusableStoreOrSuiteIsNamedAndLeftAsItWas) {
+  const std::string file = storeFile().string();
+  const fs::path aside = home_.path() / "aside", lock = themeSuite().string() + ".lock";
+  const fs::path folder = themeSuite().parent_path();
+  sqlite3* writer = nullptr;
+  std::optional<HeldLock> held;
+  auto unwritable = [&](const fs::path& dir, fs::perm_options change) {
+    fs::permissions(dir, fs::perms::owner_write, change);
+  };
+  // Puts a file of garbage where `path` was, and back.
+  auto swap = [&](const fs::path& path) {
+    fs::rename(path, aside);
+    testing::writeFileBytes(path, std::string(8192, 'z'));
+  };
+  auto unswap = [&](const fs::path& path) {
+    fs::remove(path);
+    fs::rename(aside, path);
+  };
+  const std::vector<std::string> setTheme = {"theme", "set", "light"};
+  const Fault rows[] = {
+      // Exclusive locking mode takes the file lock itself, which even WAL
+      // readers must wait for.
+      {[&] { writer = storeConnection(file, "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE;"); },
+       "The store is locked by another process (" + file + "): database is locked",
+       [&] { sqlite3_close_v2(writer); }},
+      {[&] { swap(file); },
+       "The store file is not a database (" + file + "): file is not a database",
+       [&] { unswap(file); }},
+      {[&] {
+         fs::copy_file(file, aside);
+         sqlite3_close_v2(storeConnection(file, "PRAGMA user_version = 301"));
+       },
+       "Provided schema version 300 is less than last set version 301.",
+       [&] { fs::rename(aside, file); }},
+      {[&] { swap(container()); },
+       "The store has no file location (the app-group container is unavailable).",
+       [&] { unswap(container()); }},
+      {[&] { unwritable(container(), fs::perm_options::remove); },
+       "Cannot read the store (" + file + "): attempt to write a readonly database",
+       [&] { unwritable(container(), fs::perm_options::add); }, Fault{}.command, true},
+      {[&] { held.emplace(lock); },
+       "cannot store the theme: preference suite " + themeSuite().string() +
+           " is locked by another process",
+       [&] { held.reset(); }, setTheme},
+      {[&] { unwritable(folder, fs::perm_options::remove); },
+       "cannot create a file in " + folder.string(),
+       [&] { unwritable(folder, fs::perm_options::add); }, setTheme, true},
+      {[&] {
+         fs::remove(lock);
+         fs::create_directory(lock);
+       },
+       "cannot open lock " + lock.string(), [&] { fs::remove(lock); }, setTheme},
+  };
+  for (const Fault& row : rows) {
+    SCOPED_TRACE(row.failure);
+    testing::ProcessOptions options;
+    options.unprivileged = row.asNobody;
+    // A build under a private home (root's) is out of nobody's reach.
+    if (row.asNobody && runProcess("quorvel-host", {"--help"}, options).exitCode == 127) continue;
+    if (row.asNobody) testing::handOverToNobody(home_.path());
+    row.apply();
+    if (row.command[0] == "holdings") {
+      expectAnsweredWithFailure(widget("timeline --kind QuorvelMediumWidget", options),
+                                row.failure);
+    }
+    const auto result = runProcess("quorvel-host", row.command, options);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find("error: cannot "), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find(row.failure), std::string::npos) << result.err;
+    // Opening the store blocks the request past a short deadline.
+    if (&row == rows)
+      EXPECT_EQ(widget("timeline --kind QuorvelSmallWidget --deadline 0.5").exitCode, 3);
+    row.undo();
+    EXPECT_EQ(state(), stored_);
+  }
+  // A writer inside its transaction stops other writers, not the readers:
+  // they see the last commit.
+  writer = storeConnection(file, "BEGIN EXCLUSIVE; UPDATE PortfolioPair SET amount = amount * 10;");
+  const auto read = widget("timeline --kind QuorvelMediumWidget");
+  EXPECT_EQ(json::parse(testing::lastLine(read.out))["entries"][0]["portfolio"], snapshot_);
+  EXPECT_NE(runProcess("quorvel-host", {"holdings", "add", "SOLUSDT", "15"}).err.find("locked"),
+            std::string::npos);
+  sqlite3_close_v2(writer);
+  EXPECT_EQ(state(), stored_);
+}
+
+TEST_F(FaultTest, SnapshotSuiteLockedOrUnreadable) {
+  {
+    // Locked past the deadline: the refresh still answers in time with the
+    // balances it computed; only the snapshot is not replaced.
+    HeldLock locked(snapshotSuite().string() + ".lock");
+    const auto refreshed = widget("timeline --kind QuorvelMediumWidget --deadline 4");
+    EXPECT_EQ(json::parse(testing::lastLine(refreshed.out))["entries"][0]["portfolio"], snapshot_);
+    EXPECT_NE(refreshed.err.find(snapshotSuite().string() + " is locked by another process"),
+              std::string::npos);
+  }
+  EXPECT_EQ(state(), stored_);
+  // Unreadable suites read as unset, and the next write keeps them aside.
+  const std::string tornTheme = "bplist00 but a torn write\n", tornSnapshot(512, '\x7f');
+  testing::writeFileBytes(snapshotSuite(), tornSnapshot);
+  testing::writeFileBytes(themeSuite(), tornTheme);
+  EXPECT_EQ(host("snapshot show"), "no snapshot\n");
+  EXPECT_EQ(host("theme show"), "system\n");
+  const std::string logs = runProcess("quorvel-host", {"theme", "set", "dark"}).err +
+                           widget("timeline --kind QuorvelSmallWidget").err;
+  for (const auto& [suite, torn] :
+       {std::pair{themeSuite(), tornTheme}, {snapshotSuite(), tornSnapshot}}) {
+    const fs::path kept = suite.string() + ".corrupt-";
+    const size_t at = logs.find("unreadable preference file moved aside to " + kept.string());
+    ASSERT_NE(at, std::string::npos) << logs;
+    const std::string name = logs.substr(at + 42, logs.find_first_of(" \n", at + 42) - at - 42);
+    EXPECT_EQ(testing::readFileBytes(name), torn) << name;
+  }
+  EXPECT_EQ(json::parse(host("snapshot show")), snapshot_);
+  EXPECT_EQ(host("theme show"), "dark\n");
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <functional>
 #include <future>
 #include <memory>
+#include <nlohmann/json_fwd.hpp>
 #include <optional>
 #include <string_view>
 

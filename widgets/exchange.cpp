@@ -1,11 +1,10 @@
 #include "widgets/exchange.h"
 
-#include <locale.h>
 #include <simdjson.h>
 
 #include <cstdlib>
-#include <cstring>
 
+#include "platform/foundation/decimal.h"
 #include "platform/json/map.h"
 
 #ifndef QUORVEL_DEFAULT_API_BASE_URL
@@ -59,44 +58,9 @@ Status exchangeError(long statusCode, const simdjson::dom::element* root) {
   return Status::HttpStatus(std::move(description));
 }
 
-double priceNumber(const std::optional<std::string_view>& text) {
-  if (!text) return 0;  // an absent text reads as "0"
-  const std::string_view t = *text;
-  if (t.empty()) return 0;
-  switch (t[0]) {
-    case ' ':
-    case '\t':
-    case '\n':
-    case '\v':
-    case '\f':
-    case '\r':
-      return 0;
-    default:
-      break;
-  }
-  // strtod wants a terminated text; prices are short, so a stack copy
-  // almost always does.
-  char small[64];
-  std::string large;
-  const char* terminated = small;
-  if (t.size() < sizeof small) {
-    std::memcpy(small, t.data(), t.size());
-    small[t.size()] = '\0';
-  } else {
-    large.assign(t);
-    terminated = large.c_str();
-  }
-  // The C locale, whatever the process's: a decimal point is always ".".
-  static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
-  char* end = nullptr;
-  double value = strtod_l(terminated, &end, cLocale);
-  if (end != terminated + t.size()) return 0;  // trailing text, or an embedded NUL
-  return value;
-}
-
-double priceNumber(const std::optional<std::string>& text) {
+double priceNumber(std::optional<std::string_view> text) {
   if (!text) return 0;
-  return priceNumber(std::optional<std::string_view>(*text));
+  return platform::foundation::parseDecimal(*text).value_or(0);
 }
 
 }  // namespace quorvel

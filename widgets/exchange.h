@@ -37,10 +37,8 @@ Pair usdcRow();
 // is its error object ({"code":…,"msg":…}), else the status alone.
 platform::foundation::Status exchangeError(long statusCode, const simdjson::dom::element* root);
 
-// Number rule for price texts: strtod in the C locale must consume the whole
-// non-empty text, which must not start with white space; else 0. An absent
+// A price text's number: what parseDecimal reads from it, else 0. An absent
 // text counts as "0".
-double priceNumber(const std::optional<std::string>& text);
-double priceNumber(const std::optional<std::string_view>& text);
+double priceNumber(std::optional<std::string_view> text);
 
 }  // namespace quorvel

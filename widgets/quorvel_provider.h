@@ -9,9 +9,9 @@
 #include <chrono>
 #include <optional>
 
+#include "model/quorvel_simple_entry.h"
 #include "platform/widgetkit/timeline.h"
 #include "store/portfolio.h"
-#include "model/quorvel_simple_entry.h"
 
 namespace quorvel {
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <nlohmann/json.hpp>
 
 #include "platform/foundation/locale/string_table.h"
 #include "platform/ui/view_dump.h"
@@ -17,21 +18,15 @@ using platform::foundation::localizedString;
 using platform::widgetkit::WidgetConfiguration;
 using platform::widgetkit::WidgetFamily;
 
-nlohmann::ordered_json entryData(const QuorvelSimpleEntry& entry) {
-  nlohmann::ordered_json data = nlohmann::ordered_json::object();
-  if (!entry.portfolio) {
-    data["portfolio"] = nullptr;
-    return data;
-  }
-  nlohmann::ordered_json portfolio = nlohmann::ordered_json::object();
+std::string entryData(const QuorvelSimpleEntry& entry) {
+  if (!entry.portfolio) return R"({"portfolio":null})";
   // Through the view dump's number form, so a non-finite total is written as
-  // text rather than making the JSON unwritable.
-  portfolio["todayBalance"] =
-      nlohmann::ordered_json::parse(platform::ui::dumpNumber(entry.portfolio->todayBalance).dump());
-  portfolio["yesterdayBalance"] = nlohmann::ordered_json::parse(
-      platform::ui::dumpNumber(entry.portfolio->yesterdayBalance).dump());
-  data["portfolio"] = std::move(portfolio);
-  return data;
+  // text rather than making the JSON unwritable. Plain json orders members
+  // by name, which is the order wanted here.
+  const nlohmann::json portfolio = {
+      {"todayBalance", platform::ui::dumpNumber(entry.portfolio->todayBalance)},
+      {"yesterdayBalance", platform::ui::dumpNumber(entry.portfolio->yesterdayBalance)}};
+  return nlohmann::json{{"portfolio", portfolio}}.dump();
 }
 
 namespace {

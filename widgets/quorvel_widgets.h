@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/widgetkit/bundle_entry.h"
 #include "model/quorvel_simple_entry.h"
+#include "platform/widgetkit/bundle_entry.h"
 
 namespace quorvel {
 
@@ -18,9 +18,9 @@ inline constexpr std::string_view kWidgetDeeplinkURL = "quorvel-widget-portfolio
 inline constexpr std::string_view kSmallWidgetKind = "QuorvelSmallWidget";
 inline constexpr std::string_view kMediumWidgetKind = "QuorvelMediumWidget";
 
-// The members an entry adds to the host's JSON: {"portfolio": null or
-// {"todayBalance":…,"yesterdayBalance":…}}.
-nlohmann::ordered_json entryData(const QuorvelSimpleEntry& entry);
+// The members an entry adds to the host's JSON, as the text of an object:
+// {"portfolio": null or {"todayBalance":…,"yesterdayBalance":…}}.
+std::string entryData(const QuorvelSimpleEntry& entry);
 
 platform::widgetkit::WidgetConfiguration quorvelSmallWidget();
 platform::widgetkit::WidgetConfiguration quorvelMediumWidget();

@@ -136,44 +136,10 @@ void WidgetManagers::refreshPortfolio(RefreshCompletion completion) const {
   });
 }
 
-std::vector<Portfolio> valueHoldings(const Results<PortfolioPair>& holdings,
-                                     const std::optional<std::vector<Pair>>& tickers) {
-  std::vector<Portfolio> lines;
-  if (!tickers) {
-    for (const PortfolioPair& holding : holdings) {
-      if (!holding.symbol || !holding.amount.value) continue;
-      lines.push_back(Portfolio{*holding.symbol, *holding.amount.value,
-                                priceNumber(holding.lastPrice), priceNumber(holding.priceChange)});
-    }
-    return lines;
-  }
-  if (holdings.count() == 0) return lines;
-
-  // The first ticker of each upper-cased symbol, so every holding finds its
-  // match in one look-up instead of a scan of the whole list.
-  std::unordered_map<std::string, const Pair*> firstBySymbol;
-  firstBySymbol.reserve(tickers->size());
-  for (const Pair& ticker : *tickers) {
-    if (!ticker.symbol) continue;
-    firstBySymbol.try_emplace(platform::foundation::matchKey(*ticker.symbol), &ticker);
-  }
-  lines.reserve(holdings.count());
-  for (size_t i = 0; i < holdings.count(); ++i) {
-    const PortfolioPair& holding = holdings[i];
-    if (!holding.symbol || !holding.amount.value) continue;
-    auto found = firstBySymbol.find(platform::foundation::matchKey(*holding.symbol));
-    if (found == firstBySymbol.end()) continue;
-    const Pair& ticker = *found->second;
-    lines.push_back(Portfolio{*holding.symbol, *holding.amount.value, priceNumber(ticker.lastPrice),
-                              priceNumber(ticker.priceChange)});
-  }
-  return lines;
-}
-
 namespace {
 
-// A text member of a ticker as the mapping reads it: the first member of
-// that name, kept only when it is a string.
+// A text member of a ticker as the record mapping reads it: the first
+// member of that name, kept only when it is a string.
 std::optional<std::string_view> textMember(const simdjson::dom::object& ticker,
                                            std::string_view name) {
   std::string_view text;
@@ -194,73 +160,104 @@ const std::string& matchKeyInto(std::string_view symbol, std::string& buffer) {
   return buffer;
 }
 
-}  // namespace
+bool valued(const PortfolioPair& holding) { return holding.symbol && holding.amount.value; }
 
-std::vector<Portfolio> valueHoldings(const Results<PortfolioPair>& holdings,
-                                     const simdjson::dom::element& answer) {
-  simdjson::dom::array array;
-  // A single ticker (an object) or no list at all is small work: the general
-  // path gives the same lines.
-  if (answer.get_array().get(array) != simdjson::SUCCESS) {
-    return valueHoldings(holdings, tickersFromAnswer(answer));
+std::vector<Portfolio> valuedFromStoredPrices(const Results<PortfolioPair>& holdings) {
+  std::vector<Portfolio> lines;
+  for (const PortfolioPair& holding : holdings) {
+    if (!valued(holding)) continue;
+    lines.push_back(Portfolio{*holding.symbol, *holding.amount.value,
+                              priceNumber(holding.lastPrice), priceNumber(holding.priceChange)});
   }
-  if (holdings.count() == 0) return {};  // whatever the list holds
+  return lines;
+}
 
-  // One slot per distinct holding key; a slot takes the prices of the first
-  // ticker whose key matches. Holdings are few and tickers many, so the
-  // index is over the holdings and each ticker costs one look-up.
+// One slot per distinct holding key; a slot takes the prices of the first
+// ticker offered for its key. Holdings are few and tickers many, so the
+// index is over the holdings and each ticker costs one look-up.
+class PriceSlots {
+ public:
+  explicit PriceSlots(const Results<PortfolioPair>& holdings)
+      : holdings_(holdings), slotOfHolding_(holdings.count(), SIZE_MAX) {
+    for (size_t i = 0; i < holdings.count(); ++i) {
+      if (!valued(holdings[i])) continue;
+      auto [it, added] = slotByKey_.try_emplace(platform::foundation::matchKey(*holdings[i].symbol),
+                                                slotByKey_.size());
+      slotOfHolding_[i] = it->second;
+    }
+    prices_.resize(slotByKey_.size());
+    unfilled_ = prices_.size();
+  }
+
+  bool full() const { return unfilled_ == 0; }
+
+  void offer(std::optional<std::string_view> symbol, std::optional<std::string_view> lastPrice,
+             std::optional<std::string_view> priceChange) {
+    if (!symbol) return;
+    auto slot = slotByKey_.find(matchKeyInto(*symbol, key_));
+    if (slot == slotByKey_.end() || prices_[slot->second].found) return;
+    prices_[slot->second] = {true, priceNumber(lastPrice), priceNumber(priceChange)};
+    --unfilled_;
+  }
+  void offer(const simdjson::dom::object& ticker) {
+    offer(textMember(ticker, "symbol"), textMember(ticker, "lastPrice"),
+          textMember(ticker, "priceChange"));
+  }
+  void offer(const Pair& row) { offer(row.symbol, row.lastPrice, row.priceChange); }
+
+  std::vector<Portfolio> lines() const {
+    std::vector<Portfolio> lines;
+    for (size_t i = 0; i < holdings_.count(); ++i) {
+      if (slotOfHolding_[i] == SIZE_MAX || !prices_[slotOfHolding_[i]].found) continue;
+      const PortfolioPair& holding = holdings_[i];
+      const Prices& p = prices_[slotOfHolding_[i]];
+      lines.push_back(
+          Portfolio{*holding.symbol, *holding.amount.value, p.lastPrice, p.priceChange});
+    }
+    return lines;
+  }
+
+ private:
   struct Prices {
     bool found = false;
     double lastPrice = 0;
     double priceChange = 0;
   };
-  std::unordered_map<std::string, size_t> slotByKey;
-  std::vector<size_t> slotOfHolding(holdings.count(), SIZE_MAX);
-  for (size_t i = 0; i < holdings.count(); ++i) {
-    const PortfolioPair& holding = holdings[i];
-    if (!holding.symbol || !holding.amount.value) continue;
-    auto [it, added] =
-        slotByKey.try_emplace(platform::foundation::matchKey(*holding.symbol), slotByKey.size());
-    slotOfHolding[i] = it->second;
-  }
-  std::vector<Prices> prices(slotByKey.size());
-  size_t unfilled = prices.size();
+  const Results<PortfolioPair>& holdings_;
+  std::unordered_map<std::string, size_t> slotByKey_;
+  std::vector<size_t> slotOfHolding_;
+  std::vector<Prices> prices_;
+  size_t unfilled_ = 0;
+  std::string key_;
+};
 
-  std::string key;
-  for (simdjson::dom::element element : array) {
-    simdjson::dom::object ticker;
-    if (element.get_object().get(ticker) != simdjson::SUCCESS) {
-      return valueHoldings(holdings, std::nullopt);
+}  // namespace
+
+std::vector<Portfolio> valueHoldings(const Results<PortfolioPair>& holdings,
+                                     const simdjson::dom::element& answer) {
+  if (holdings.count() == 0) return {};  // whatever the answer holds
+  PriceSlots slots(holdings);
+  simdjson::dom::array array;
+  simdjson::dom::object object;
+  if (answer.get_array().get(array) == simdjson::SUCCESS) {
+    for (simdjson::dom::element element : array) {
+      simdjson::dom::object ticker;
+      if (element.get_object().get(ticker) != simdjson::SUCCESS) {
+        return valuedFromStoredPrices(holdings);
+      }
+      // Every element is still checked once all slots are filled: one that
+      // is not a ticker voids the whole list.
+      if (!slots.full()) slots.offer(ticker);
     }
-    // Every element is still checked once all slots are filled: one that is
-    // not a ticker voids the whole list.
-    if (unfilled == 0) continue;
-    const auto symbol = textMember(ticker, "symbol");
-    if (!symbol) continue;
-    auto slot = slotByKey.find(matchKeyInto(*symbol, key));
-    if (slot == slotByKey.end() || prices[slot->second].found) continue;
-    Prices& p = prices[slot->second];
-    p.found = true;
-    p.lastPrice = priceNumber(textMember(ticker, "lastPrice"));
-    p.priceChange = priceNumber(textMember(ticker, "priceChange"));
-    --unfilled;
+    slots.offer(usdtRow());
+  } else if (answer.get_object().get(object) == simdjson::SUCCESS) {
+    slots.offer(object);
+    slots.offer(usdtRow());
+    slots.offer(usdcRow());
+  } else {
+    return valuedFromStoredPrices(holdings);
   }
-  // The stablecoin row goes after every ticker of the answer.
-  const Pair usdt = usdtRow();
-  if (auto slot = slotByKey.find(platform::foundation::matchKey(*usdt.symbol));
-      slot != slotByKey.end() && !prices[slot->second].found) {
-    prices[slot->second] = {true, priceNumber(usdt.lastPrice), priceNumber(usdt.priceChange)};
-  }
-
-  std::vector<Portfolio> lines;
-  lines.reserve(holdings.count());
-  for (size_t i = 0; i < holdings.count(); ++i) {
-    if (slotOfHolding[i] == SIZE_MAX || !prices[slotOfHolding[i]].found) continue;
-    const PortfolioPair& holding = holdings[i];
-    const Prices& p = prices[slotOfHolding[i]];
-    lines.push_back(Portfolio{*holding.symbol, *holding.amount.value, p.lastPrice, p.priceChange});
-  }
-  return lines;
+  return slots.lines();
 }
 
 void WidgetManagers::savePortfolioWidget(double todayBalance, double yesterdayBalance) const {

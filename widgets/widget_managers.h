@@ -66,16 +66,15 @@ class WidgetManagers {
   WidgetManagers() = default;
 };
 
-// Values each holding against the ticker list: the first ticker whose
-// upper-cased symbol equals the holding's prices it; with no list each
-// holding is priced from its own stored texts. Holdings without a symbol or
-// an amount, or without a matching ticker, are left out. Linear in holdings
-// plus tickers.
-std::vector<Portfolio> valueHoldings(const platform::objectstore::Results<PortfolioPair>& holdings,
-                                     const std::optional<std::vector<Pair>>& tickers);
-
-// The same lines as valueHoldings(holdings, tickersFromAnswer(answer)),
-// read straight from the parsed answer: nothing is copied per ticker.
+// Values each holding against the exchange's answer, read straight from the
+// parsed document. The tickers are the answer's elements (an array), or the
+// one object it is, followed by the stablecoin rows (USDT after an array;
+// USDT and USDC after an object). The first ticker whose upper-cased symbol
+// equals the holding's prices it; a holding without one is left out. An
+// answer that is neither, or an array with an element that is not an
+// object, is no ticker list: each holding is then priced from its own
+// stored texts. Holdings without a symbol or an amount are always left out.
+// Linear in holdings plus tickers, with one index over the holdings.
 std::vector<Portfolio> valueHoldings(const platform::objectstore::Results<PortfolioPair>& holdings,
                                      const simdjson::dom::element& answer);
 

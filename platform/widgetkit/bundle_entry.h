@@ -12,7 +12,6 @@
 #include <chrono>
 #include <functional>
 #include <memory>
-#include <nlohmann/json.hpp>
 #include <string>
 #include <utility>
 #include <vector>
@@ -25,9 +24,9 @@ namespace platform::widgetkit {
 // One entry as the host sees it.
 struct HostEntry {
   std::chrono::system_clock::time_point date;
-  // Members the widget adds to the entry's JSON between "date" and "view"
-  // (an object; kept in insertion order).
-  nlohmann::ordered_json data = nlohmann::ordered_json::object();
+  // Members the widget adds to the entry's JSON between "date" and "view":
+  // the text of a JSON object, whose members keep their order.
+  std::string data = "{}";
   ui::View view;
 };
 
@@ -48,14 +47,15 @@ struct WidgetConfiguration {
 
 // A static configuration: one provider (shared by the three requests and
 // kept alive by them), a content function turning an entry into its view,
-// and `entryData` giving the members the host writes for an entry. Entry
-// needs a `date` member (a system_clock time point).
+// and `entryData` giving the members the host writes for an entry (the text
+// of a JSON object). Entry needs a `date` member (a system_clock time point).
 template <class Entry>
-WidgetConfiguration staticConfiguration(
-    std::string kind, std::shared_ptr<const TimelineProvider<Entry>> provider,
-    std::function<ui::View(const Entry&)> content,
-    std::function<nlohmann::ordered_json(const Entry&)> entryData, std::string displayName,
-    std::string description, std::vector<WidgetFamily> families) {
+WidgetConfiguration staticConfiguration(std::string kind,
+                                        std::shared_ptr<const TimelineProvider<Entry>> provider,
+                                        std::function<ui::View(const Entry&)> content,
+                                        std::function<std::string(const Entry&)> entryData,
+                                        std::string displayName, std::string description,
+                                        std::vector<WidgetFamily> families) {
   auto erase = [content, entryData](const Entry& entry) {
     return HostEntry{entry.date, entryData(entry), content(entry)};
   };
@@ -108,7 +108,7 @@ inline constexpr int kExitNoAnswer = 3;
 // The host stand-in's command line (see --help); returns the exit status.
 int runWidgetBundle(const WidgetBundle& bundle, int argc, const char* const* argv);
 
-// The one-line JSON of `describe`.
-nlohmann::ordered_json describeBundle(const std::vector<WidgetConfiguration>& widgets);
+// The one line of JSON `describe` prints.
+std::string describeBundle(const std::vector<WidgetConfiguration>& widgets);
 
 }  // namespace platform::widgetkit

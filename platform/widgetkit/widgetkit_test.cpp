@@ -1,68 +1,102 @@
+// What the command-line runs of the real extension cannot show: widgets that
+// answer late, never, twice or with no entry, and the deadline the bundle
+// is told. Run in-process on a bundle of test widgets.
 #include <gtest/gtest.h>
 
-#include <string>
-#include <type_traits>
+#include <thread>
 
+#include "platform/foundation/dispatch/dispatch_queue.h"
+#include "platform/ui/color.h"
+#include "platform/widgetkit/bundle_entry.h"
 #include "platform/widgetkit/date_format.h"
-#include "platform/widgetkit/timeline.h"
+#include "tests/support/test_support.h"
 
 namespace platform::widgetkit {
 namespace {
 
 using namespace std::chrono;
 
-TEST(TimelineTest, ContextCarriesTheFamilysDisplaySize) {
-  const auto small = TimelineProviderContext::forFamily(WidgetFamily::systemSmall);
-  EXPECT_EQ(small.displaySize, (Size{170, 170}));
-  EXPECT_FALSE(small.isPreview);
-  const auto medium = TimelineProviderContext::forFamily(WidgetFamily::systemMedium, true);
-  EXPECT_EQ(medium.displaySize, (Size{364, 170}));
-  EXPECT_TRUE(medium.isPreview);
-}
+struct Entry {
+  system_clock::time_point date;
+  int value = 0;
+};
 
-TEST(TimelineTest, FamilyNamesGoBothWays) {
-  for (auto family : {WidgetFamily::systemSmall, WidgetFamily::systemMedium,
-                      WidgetFamily::systemLarge, WidgetFamily::systemExtraLarge}) {
-    EXPECT_EQ(familyNamed(familyName(family)), family);
+// Answers its timeline with entries 3 and 4 in the manner its kind names.
+class Provider : public TimelineProvider<Entry> {
+ public:
+  explicit Provider(std::string kind) : kind_(std::move(kind)) {}
+  Entry placeholder(const TimelineProviderContext&) const override { return {{}, 1}; }
+  void getSnapshot(const TimelineProviderContext&, std::function<void(Entry)> done) const override {
+    done({{}, 2});
+    done({{}, 5});  // a second answer is the widget's bug: the first stands
   }
-  EXPECT_EQ(familyName(WidgetFamily::systemMedium), "systemMedium");
-  EXPECT_EQ(familyNamed("systemHuge"), std::nullopt);
-  EXPECT_EQ(familyNamed(""), std::nullopt);
-}
+  void getTimeline(const TimelineProviderContext&,
+                   std::function<void(Timeline<Entry>)> done) const override {
+    Timeline<Entry> timeline{{{{}, 3}, {system_clock::time_point{} + 1500ms, 4}},
+                             TimelineReloadPolicy::never()};
+    if (kind_ == "Empty") timeline = {};
+    if (kind_ == "Late") std::this_thread::sleep_for(300ms);  // blocks past the deadline
+    if (kind_ == "Later") {
+      foundation::DispatchQueue::main().async([done, timeline] { done(timeline); });
+    } else if (kind_ != "Mute") {
+      done(timeline);
+    }
+  }
 
-TEST(TimelineTest, ReloadPoliciesCompareByKindAndDate) {
-  const auto date = sys_days{2026y / 12 / 6} + 18h;
-  EXPECT_EQ(TimelineReloadPolicy::atEnd(), TimelineReloadPolicy::atEnd());
-  EXPECT_NE(TimelineReloadPolicy::atEnd(), TimelineReloadPolicy::never());
-  EXPECT_EQ(TimelineReloadPolicy::after(date).date(), date);
-  EXPECT_NE(TimelineReloadPolicy::after(date), TimelineReloadPolicy::after(date + 1s));
-  EXPECT_EQ(policyName(TimelineReloadPolicy::never()), "never");
-  EXPECT_EQ(policyName(TimelineReloadPolicy::atEnd()), "atEnd");
-}
+ private:
+  std::string kind_;
+};
 
-static_assert(std::is_abstract_v<TimelineProvider<int>>);
-static_assert(std::is_copy_constructible_v<Timeline<int>>);
+struct Bundle : WidgetBundle {
+  std::string bundleIdentifier() const override { return "example.bundle"; }
+  std::vector<WidgetConfiguration> body() const override {
+    std::vector<WidgetConfiguration> widgets;
+    for (const char* kind : {"Later", "Mute", "Late", "Empty"}) {
+      widgets.push_back(staticConfiguration<Entry>(
+          kind, std::make_shared<const Provider>(kind),
+          [](const Entry&) { return ui::View(ui::Color::clear()); },
+          [](const Entry& entry) { return "{\"value\":" + std::to_string(entry.value) + "}"; },
+          "Name", "About", {WidgetFamily::systemMedium, WidgetFamily::systemSmall}));
+    }
+    return widgets;
+  }
+  void willAnswerWithin(milliseconds deadline) const override { told = deadline; }
+  mutable milliseconds told{0};
+};
 
-TEST(DateFormatTest, WritesUtcWithMilliseconds) {
-  const auto date = sys_days{2026y / 12 / 6} + 18h + 29min + 28s + 123ms + 999us;
-  EXPECT_EQ(iso8601String(date), "2026-12-06T18:29:28.123Z");
-  EXPECT_EQ(iso8601String(system_clock::time_point{}), "1970-01-01T00:00:00.000Z");
-  EXPECT_EQ(iso8601String(sys_days{1969y / 12 / 31} + 23h + 59min + 59s + 999ms),
+TEST(BundleEntryTest, AnswersArriveInTimeOnceOrNotAtAll) {
+  quorvel::testing::TempDir dir;
+  const std::string out = (dir.path() / "out.json").string();
+  const struct {
+    std::string request, kind, deadline;
+    int exit;
+    std::string response;  // the start of what is written to `out`
+  } rows[] = {
+      {"timeline", "Later", "2.5", kExitAnswered,
+       R"({"request":"timeline","kind":"Later","family":"systemMedium","policy":"never",)"
+       R"("entries":[{"date":"1970-01-01T00:00:00.000Z","value":3,"view":{)"},
+      {"snapshot", "Later", "30", kExitAnswered,
+       R"({"request":"snapshot","kind":"Later","family":"systemMedium","policy":null,)"
+       R"("entries":[{"date":"1970-01-01T00:00:00.000Z","value":2,"view":{)"},
+      {"timeline", "Empty", "30", kExitAnswered, R"({"request":"timeline","kind":"Empty")"},
+      {"timeline", "Mute", "0.2", kExitNoAnswer, ""},
+      {"timeline", "Late", "0.1", kExitNoAnswer, ""},
+  };
+  for (const auto& row : rows) {
+    std::filesystem::remove(out);
+    const char* argv[] = {"x",          row.request.c_str(),  "--kind", row.kind.c_str(),
+                          "--deadline", row.deadline.c_str(), "--json", out.c_str()};
+    Bundle bundle;
+    EXPECT_EQ(runWidgetBundle(bundle, 8, argv), row.exit) << row.kind;
+    EXPECT_EQ(bundle.told, duration_cast<milliseconds>(duration<double>(std::stod(row.deadline))));
+    EXPECT_EQ(quorvel::testing::readFileBytes(out).substr(0, row.response.size()), row.response);
+  }
+  const char* draw[] = {"x", "timeline", "--kind", "Empty", "--png", out.c_str()};
+  Bundle bundle;
+  EXPECT_EQ(runWidgetBundle(bundle, 6, draw), kExitOutputFailed);  // no entry to draw
+  EXPECT_EQ(bundle.told, 30s);
+  EXPECT_EQ(iso8601String(sys_days{1969y / 12 / 31} + 23h + 59min + 59s + 999ms + 999us),
             "1969-12-31T23:59:59.999Z");
-}
-
-TEST(DateFormatTest, ReadsBackWhatItWrites) {
-  const auto date = sys_days{2024y / 2 / 29} + 7h + 5min + 3s + 42ms;
-  EXPECT_EQ(dateFromISO8601(iso8601String(date)), date);
-}
-
-TEST(DateFormatTest, RejectsOtherForms) {
-  for (const char* text :
-       {"", "2026-12-06", "2026-12-06T18:29:28Z", "2026-12-06T18:29:28.123+01:00",
-        "2026-02-30T00:00:00.000Z", "2026-12-06T24:00:00.000Z", "2026-1a-06T18:29:28.123Z",
-        "2026-12-06 18:29:28.123Z"}) {
-    EXPECT_EQ(dateFromISO8601(text), std::nullopt) << text;
-  }
 }
 
 }  // namespace

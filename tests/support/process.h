@@ -1,15 +1,12 @@
-// Runs the built executables as child processes for the end-to-end tests:
-// standard input from a file, both output streams collected, and a watchdog
-// that kills a child (with everything it started) once it outlives its
-// limit, so a hung executable fails its test instead of stalling the suite.
+// Runs the built executables ($QUORVEL_BIN_DIR) as child processes for the
+// end-to-end tests: standard input from a file, both output streams
+// collected, and a watchdog that kills a child (with everything it started)
+// once it outlives its limit, so a hung program fails its test instead of
+// stalling the suite.
 #pragma once
-
-#include <sys/types.h>
 
 #include <chrono>
 #include <filesystem>
-#include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,67 +15,46 @@
 namespace quorvel::testing {
 
 struct ProcessResult {
-  // The exit status; 128 + the signal number when a signal ended it; -1
-  // when it could not be started.
-  int exitCode = -1;
+  int exitCode = -1;  // 128 + the signal number when a signal ended it
   std::string out;
   std::string err;
-  // True when the watchdog had to kill it (the test has failed then).
-  bool killed = false;
 };
 
 struct ProcessOptions {
-  // Standard input; /dev/null when empty.
-  std::filesystem::path input;
-  // How long the child may run before the watchdog kills it.
+  std::filesystem::path input = "/dev/null";
   std::chrono::milliseconds limit{60000};
-  // Run under this user and group instead of the test's own (needs root).
-  struct Identity {
-    uid_t uid;
-    gid_t gid;
-  };
-  std::optional<Identity> identity;
+  // Root ignores permission bits: as root, run the child as nobody.
+  bool unprivileged = false;
 };
 
-// `name` in the build's bin/ folder ($QUORVEL_BIN_DIR).
-std::filesystem::path executablePath(const std::string& name);
-
-// One started child. Not copyable; dropping it kills and reaps a child that
-// is still running.
+// One started child; dropping it kills and reaps it if it still runs.
 class Process {
  public:
   Process(const std::string& name, const std::vector<std::string>& args,
-          ProcessOptions options = {});
+          const ProcessOptions& options = {});
   Process(const Process&) = delete;
   Process& operator=(const Process&) = delete;
-  Process(Process&& other) noexcept;
-  Process& operator=(Process&&) = delete;
   ~Process();
-
-  bool started() const { return pid_ > 0; }
-  pid_t pid() const { return pid_; }
-  // Waits for the end (or the watchdog) and collects the result; once only.
-  ProcessResult wait();
+  ProcessResult wait();  // once only
 
  private:
   std::string description_;
   std::chrono::steady_clock::time_point killAt_;
-  std::unique_ptr<TempDir> io_;
-  pid_t pid_ = -1;
+  TempDir io_;
+  int pid_ = -1;
 };
 
-// Starts `name` with `args` and waits for it.
 ProcessResult runProcess(const std::string& name, const std::vector<std::string>& args,
                          const ProcessOptions& options = {});
-
-// The last line of `out` without its newline: where the widget host and the
-// store tool write their answer, after any debug lines.
+// A command line split at spaces; '' stands for an empty argument.
+std::vector<std::string> words(const std::string& line);
+// The last line of `out`: where the programs write their answer, after any
+// debug lines.
 std::string lastLine(const std::string& out);
-
-// The other user a test can hand a folder to, so that permission bits stop
-// the child even when the tests run as root; none when not root.
-std::optional<ProcessOptions::Identity> unprivilegedIdentity();
-// Makes `root` and everything under it belong to `identity`.
-void handOver(const std::filesystem::path& root, const ProcessOptions::Identity& identity);
+// Writes the recorded exchange answer under `home`; returns the file://
+// base address that serves it.
+std::string recordedExchange(const std::filesystem::path& home);
+// Gives `root` and everything under it to nobody, when the tests run as root.
+void handOverToNobody(const std::filesystem::path& root);
 
 }  // namespace quorvel::testing

@@ -1,81 +1,52 @@
-// RawServer: a TCP server on 127.0.0.1 that answers every connection by
-// running a script over the bare socket. It produces what an HTTP server
-// library will not: a reset in the middle of a body, a chunked body that
-// stops short, a byte a second, a body that claims a compression it does
-// not have, a listener that never accepts.
-//
-// Each connection runs its script on its own thread; the destructor wakes
-// every script (sends fail, pauses end) and joins them, so a script that
-// holds a connection open does not outlive the test.
+// RawServer: a TCP server on 127.0.0.1 that sends every connection, after
+// its request head, bytes an HTTP server library will not: a body cut by a
+// reset, a chunked body that stops short, a byte a second, a compression it
+// does not have. Stopping it wakes and joins every connection.
 #pragma once
 
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <functional>
 #include <mutex>
-#include <set>
+#include <optional>
 #include <string>
-#include <string_view>
 #include <thread>
 #include <vector>
 
 namespace quorvel::testing {
 
+struct RawReply {
+  std::string bytes;
+  std::chrono::milliseconds pause{0};  // before each byte, when not 0
+  bool reset = false;                  // end with a TCP reset, not an orderly close
+  bool hold = false;                   // keep the connection open and silent
+};
+
 class RawServer {
  public:
-  class Connection {
-   public:
-    Connection(RawServer& server, int fd) : server_(server), fd_(fd) {}
-    // Reads through the blank line that ends the request head; what it read
-    // (empty when the client left first).
-    std::string readRequestHead();
-    // Sends all of `bytes`; false once the client is gone or the server stops.
-    bool send(std::string_view bytes);
-    // Sends `bytes` one at a time with `pause` before each; false as send().
-    bool trickle(std::string_view bytes, std::chrono::milliseconds pause);
-    // Keeps the connection open and silent until the server stops.
-    void holdOpen();
-    // Ends the connection with a TCP reset instead of an orderly close.
-    void reset();
-
-   private:
-    friend class RawServer;
-    RawServer& server_;
-    int fd_;
-    bool closed_ = false;
-  };
-  using Script = std::function<void(Connection&)>;
-
-  // With no script the server listens but never accepts: connections stay
-  // in the kernel's queue and never see a byte.
-  explicit RawServer(Script script = nullptr);
+  // Without a reply it listens but never accepts.
+  explicit RawServer(std::optional<RawReply> reply = std::nullopt);
   RawServer(const RawServer&) = delete;
   RawServer& operator=(const RawServer&) = delete;
   ~RawServer();
-
-  // Binds a free port and starts; returns "http://127.0.0.1:PORT".
-  std::string start();
-  std::string baseURL() const { return "http://127.0.0.1:" + std::to_string(port_); }
-  // Connections accepted so far.
+  const std::string& baseURL() const { return baseURL_; }
   int connections() const { return accepted_.load(); }
 
  private:
-  void acceptLoop();
   void serve(int fd);
-  // Waits up to `pause`; false when the server is stopping.
-  bool sleepUnlessStopping(std::chrono::milliseconds pause);
-
-  Script script_;
+  std::optional<RawReply> reply_;
   int listener_ = -1;
-  int port_ = 0;
-  std::atomic<bool> stopping_{false};
+  std::string baseURL_;
   std::atomic<int> accepted_{0};
+  bool stopping_ = false;  // guarded by mutex_
   std::mutex mutex_;
   std::condition_variable wake_;
-  std::set<int> open_;  // sockets of running scripts, guarded by mutex_
-  std::vector<std::thread> workers_;
+  std::vector<int> open_;             // guarded by mutex_
+  std::vector<std::thread> threads_;  // guarded by mutex_ until the acceptor ends
   std::thread acceptor_;
 };
+
+// A response head of `statusLine` and the non-empty `fields`.
+std::string responseHead(const std::string& statusLine, const std::vector<std::string>& fields);
 
 }  // namespace quorvel::testing

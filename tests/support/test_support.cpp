@@ -8,14 +8,11 @@
 #include <sstream>
 #include <thread>
 
-// The text stack (fontconfig, pango, cairo) is not built with sanitizers;
-// these name what its own bookkeeping trips in the test binaries. Unused
-// without sanitizers.
+// What the text stack's own bookkeeping trips under sanitizers.
 extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
 extern "C" const char* __tsan_default_suppressions() {
-  return "race:libfontconfig.so\nrace:libglib-2.0.so\nrace:libpangoft2-1.0.so\nrace:libpango-1.0."
-         "so\n"
-         "race:libharfbuzz.so\nrace:libcairo.so\n";
+  return "race:libfontconfig.so\nrace:libglib-2.0.so\nrace:libpangoft2-1.0.so\n"
+         "race:libpango-1.0.so\nrace:libharfbuzz.so\nrace:libcairo.so\n";
 }
 
 namespace quorvel::testing {
@@ -33,11 +30,9 @@ const bool kEnvironmentReady = [] {
 }  // namespace
 
 TempDir::TempDir() {
-  std::string tmpl = (std::filesystem::temp_directory_path() / "quorvel-test-XXXXXX").string();
-  if (!::mkdtemp(tmpl.data())) {
-    ADD_FAILURE() << "mkdtemp failed";
-  }
-  path_ = tmpl;
+  std::string name = (std::filesystem::temp_directory_path() / "quorvel-test-XXXXXX").string();
+  if (!::mkdtemp(name.data())) ADD_FAILURE() << "mkdtemp failed";
+  path_ = name;
 }
 
 TempDir::~TempDir() {
@@ -52,58 +47,35 @@ TempDir::~TempDir() {
 }
 
 ScopedEnv::ScopedEnv(std::string name, const std::string& value) : name_(std::move(name)) {
-  if (const char* old = std::getenv(name_.c_str())) {
-    hadPrevious_ = true;
-    previous_ = old;
-  }
+  if (const char* old = std::getenv(name_.c_str())) previous_ = old;
   ::setenv(name_.c_str(), value.c_str(), 1);
 }
 
 ScopedEnv::~ScopedEnv() {
-  if (hadPrevious_) {
-    ::setenv(name_.c_str(), previous_.c_str(), 1);
+  if (previous_) {
+    ::setenv(name_.c_str(), previous_->c_str(), 1);
   } else {
     ::unsetenv(name_.c_str());
   }
 }
 
-ScopedHome::ScopedHome() {
-  if (const char* old = std::getenv("QUORVEL_HOME")) {
-    hadPrevious_ = true;
-    previous_ = old;
-  }
-  ::setenv("QUORVEL_HOME", dir_.path().c_str(), 1);
-}
-
-ScopedHome::~ScopedHome() {
-  if (hadPrevious_) {
-    ::setenv("QUORVEL_HOME", previous_.c_str(), 1);
-  } else {
-    ::unsetenv("QUORVEL_HOME");
-  }
-}
-
 CapturedStdout::CapturedStdout() {
   std::fflush(stdout);
-  file_ = dir_.path() / "stdout";
-  int fd = ::open(file_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  const int fd = ::open((dir_.path() / "stdout").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
   savedFd_ = ::dup(STDOUT_FILENO);
   ::dup2(fd, STDOUT_FILENO);
   ::close(fd);
 }
 
 std::string CapturedStdout::finish() {
-  if (!finished_) {
+  if (!text_) {
     std::fflush(stdout);
     ::dup2(savedFd_, STDOUT_FILENO);
     ::close(savedFd_);
-    finished_ = true;
-    text_ = readFileBytes(file_);
+    text_ = readFileBytes(dir_.path() / "stdout");
   }
-  return text_;
+  return *text_;
 }
-
-CapturedStdout::~CapturedStdout() { finish(); }
 
 std::string readFileBytes(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -114,8 +86,7 @@ std::string readFileBytes(const std::filesystem::path& path) {
 
 void writeFileBytes(const std::filesystem::path& path, const std::string& bytes) {
   std::filesystem::create_directories(path.parent_path());
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
 std::filesystem::path fixturePath(const std::string& relative) {
@@ -125,7 +96,7 @@ std::filesystem::path fixturePath(const std::string& relative) {
 std::string fixture(const std::string& relative) { return readFileBytes(fixturePath(relative)); }
 
 bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-  auto deadline = std::chrono::steady_clock::now() + timeout;
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
   while (!condition()) {
     if (std::chrono::steady_clock::now() >= deadline) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(2));

@@ -1,6 +1,5 @@
 // Helpers shared by the test binaries: temporary homes, captured output,
-// fixture files, waiting on conditions. Test-only; not thread-safe unless
-// stated.
+// fixture files, waiting on conditions. Not thread-safe.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,11 +7,11 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "platform/foundation/status.h"
 
-// Status checks that name the failure and accept a streamed message.
 #define EXPECT_OK(expr) EXPECT_PRED_FORMAT1(::quorvel::testing::isOk, expr)
 #define ASSERT_OK(expr) ASSERT_PRED_FORMAT1(::quorvel::testing::isOk, expr)
 
@@ -39,23 +38,7 @@ class TempDir {
   std::filesystem::path path_;
 };
 
-// Points QUORVEL_HOME at a fresh temporary directory for its lifetime and
-// restores the previous value afterwards.
-class ScopedHome {
- public:
-  ScopedHome();
-  ScopedHome(const ScopedHome&) = delete;
-  ScopedHome& operator=(const ScopedHome&) = delete;
-  ~ScopedHome();
-  const std::filesystem::path& path() const { return dir_.path(); }
-
- private:
-  TempDir dir_;
-  std::string previous_;
-  bool hadPrevious_ = false;
-};
-
-// Sets an environment variable for its lifetime.
+// Sets an environment variable for its lifetime, then restores it.
 class ScopedEnv {
  public:
   ScopedEnv(std::string name, const std::string& value);
@@ -65,8 +48,18 @@ class ScopedEnv {
 
  private:
   std::string name_;
-  std::string previous_;
-  bool hadPrevious_ = false;
+  std::optional<std::string> previous_;
+};
+
+// Points QUORVEL_HOME at a fresh temporary directory for its lifetime.
+class ScopedHome {
+ public:
+  ScopedHome() : env_("QUORVEL_HOME", dir_.path().string()) {}
+  const std::filesystem::path& path() const { return dir_.path(); }
+
+ private:
+  TempDir dir_;
+  ScopedEnv env_;
 };
 
 // Captures what is written to file descriptor 1 while it lives.
@@ -75,16 +68,14 @@ class CapturedStdout {
   CapturedStdout();
   CapturedStdout(const CapturedStdout&) = delete;
   CapturedStdout& operator=(const CapturedStdout&) = delete;
-  ~CapturedStdout();
+  ~CapturedStdout() { finish(); }
   // Everything written so far; stops the capture.
   std::string finish();
 
  private:
-  int savedFd_ = -1;
-  std::filesystem::path file_;
   TempDir dir_;
-  bool finished_ = false;
-  std::string text_;
+  int savedFd_ = -1;
+  std::optional<std::string> text_;
 };
 
 std::string readFileBytes(const std::filesystem::path& path);

@@ -4,10 +4,8 @@
 // error or bad input.
 #include <CLI/CLI.hpp>
 #include <cctype>
-#include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <nlohmann/json.hpp>
@@ -16,12 +14,15 @@
 #include <string>
 #include <vector>
 
+#include "platform/foundation/decimal.h"
 #include "platform/foundation/user_defaults.h"
 #include "platform/objectstore/realm.h"
 #include "store/portfolio.h"
 #include "store/records.h"
 #include "store/shared_realm_configuration.h"
 #include "store/snapshot_store.h"
+#include "views/theme_colors.h"
+#include "widgets/quorvel_widgets.h"
 
 namespace {
 
@@ -30,8 +31,6 @@ using platform::objectstore::Realm;
 
 constexpr int kExitStore = 1;
 constexpr int kExitUsage = 2;
-constexpr const char* kWidgetsBundleIdentifier = "com.tavrin.quorvel.widgets";
-constexpr const char* kThemeKey = "currentTheme";
 
 struct UsageError {
   std::string message;
@@ -52,17 +51,6 @@ std::string numberText(double value) {
   return error == std::errc() ? std::string(buffer, end) : std::to_string(value);
 }
 
-// A finite number written in full (no trailing characters), or none.
-std::optional<double> parseNumber(const std::string& text) {
-  if (text.empty() || std::isspace(static_cast<unsigned char>(text.front()))) return std::nullopt;
-  const char* begin = text.c_str();
-  char* end = nullptr;
-  errno = 0;
-  const double value = std::strtod(begin, &end);
-  if (end != begin + text.size() || errno == ERANGE || !std::isfinite(value)) return std::nullopt;
-  return value;
-}
-
 void checkSymbol(const std::string& symbol, const std::string& what) {
   if (symbol.empty()) throw UsageError{what + " is empty"};
   for (char c : symbol) {
@@ -73,7 +61,7 @@ void checkSymbol(const std::string& symbol, const std::string& what) {
 }
 
 double checkAmount(const std::string& text) {
-  std::optional<double> amount = parseNumber(text);
+  const std::optional<double> amount = platform::foundation::parseDecimal(text);
   if (!amount || *amount < 0) {
     throw UsageError{"amount \"" + text + "\" is not a finite number of at least 0"};
   }
@@ -102,9 +90,9 @@ quorvel::PortfolioPair makeHolding(const std::string& symbol, double amount,
   std::string baseAsset =
       base ? upper(*base) : upperSymbol.substr(0, upperSymbol.size() - quote.size());
   checkSymbol(baseAsset, "base asset");
-  if (price && !parseNumber(*price))
+  if (price && !platform::foundation::parseDecimal(*price))
     throw UsageError{"price \"" + *price + "\" is not a finite number"};
-  if (change && !parseNumber(*change))
+  if (change && !platform::foundation::parseDecimal(*change))
     throw UsageError{"change \"" + *change + "\" is not a finite number"};
   quorvel::PortfolioPair holding;
   holding.symbol = symbol;
@@ -273,11 +261,12 @@ int main(int argc, char** argv) {
         listHoldings();
       }
     } else if (themeCommand->parsed()) {
-      auto defaults = platform::foundation::UserDefaults::standardFor(kWidgetsBundleIdentifier);
+      auto defaults =
+          platform::foundation::UserDefaults::standardFor(quorvel::kWidgetsBundleIdentifier);
       if (!theme.empty()) {
-        check(defaults.set(kThemeKey, theme), "store the theme");
+        check(defaults.set(quorvel::kCurrentThemeKey, theme), "store the theme");
       } else {
-        std::cout << defaults.string(kThemeKey).value_or("system") << '\n';
+        std::cout << defaults.string(quorvel::kCurrentThemeKey).value_or("system") << '\n';
       }
     } else if (snapshot->parsed()) {
       std::optional<quorvel::PortfolioWidget> stored = quorvel::loadPortfolioWidget();
