@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <nlohmann/json.hpp>
 
 #include "platform/foundation/uuid.h"
 
