@@ -3,211 +3,167 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <atomic>
-#include <memory>
+#include <nlohmann/json.hpp>
 
 #include "platform/foundation/bundle.h"
-#include "platform/net/local_test_server.h"
+#include "platform/messaging/extension_helper.h"
+#include "tests/support/loopback_server.h"
 #include "tests/support/test_support.h"
 
 namespace platform::messaging {
 namespace {
 
 using foundation::Status;
-using net::testing::LocalTestServer;
-using usernotifications::UNNotificationAttachment;
-using AttachmentResult = foundation::Result<UNNotificationAttachment>;
+using Code = Status::Code;
+using AttachmentResult = foundation::Result<usernotifications::UNNotificationAttachment>;
 
-const std::string kPng = std::string("\x89PNG\r\n\x1a\n", 8) + "not really pixels";
-const std::string kJpeg = std::string("\xFF\xD8\xFF\xE0", 4) + "jpeg body";
-const std::string kGif = "GIF89a gif body";
+const std::string kPng = std::string("\x89PNG\r\n\x1a\n", 8) + "pixels";
 
 mode_t permissions(const std::filesystem::path& path) {
   struct stat info {};
-  EXPECT_EQ(::lstat(path.c_str(), &info), 0) << path;
-  return info.st_mode & 07777;
+  return ::lstat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
 }
 
-std::filesystem::path pathOf(const std::string& fileURL) {
-  EXPECT_EQ(fileURL.rfind("file://", 0), 0u) << fileURL;
-  return fileURL.substr(7);
-}
-
-class AttachmentLoaderTest : public ::testing::Test {
+// Serves, at "/<n>", the status, content type and body that serve(n) names;
+// a body "stall" waits for the gate, a type "->" redirects to the body.
+class AttachmentTest : public ::testing::Test {
  protected:
+  using Served = std::tuple<int, std::string, std::string>;
   void SetUp() override {
-    foundation::setMainBundleIdentifier("com.example.notifications");
-    server_.server().Get("/image.png", [](const httplib::Request&, httplib::Response& res) {
-      res.set_content(kPng, "image/png");
-    });
-    server_.server().Get("/image.jpg", [](const httplib::Request&, httplib::Response& res) {
-      res.set_content(kJpeg, "image/jpeg");
-    });
-    server_.server().Get("/image.gif", [](const httplib::Request&, httplib::Response& res) {
-      res.set_content(kGif, "image/gif; charset=binary");
-    });
-    server_.server().Get("/page.html", [](const httplib::Request&, httplib::Response& res) {
-      res.set_content("<html></html>", "text/html");
-    });
-    server_.server().Get("/image.webp", [](const httplib::Request&, httplib::Response& res) {
-      res.set_content("RIFF....WEBP", "image/webp");
-    });
-    server_.server().Get("/fake.png", [](const httplib::Request&, httplib::Response& res) {
-      res.set_content("<html>not a png</html>", "image/png");
-    });
-    server_.server().Get("/missing.png", [](const httplib::Request&, httplib::Response& res) {
-      res.status = 404;
-      res.set_content(kPng, "image/png");
-    });
-    server_.server().Get("/huge.png", [](const httplib::Request&, httplib::Response& res) {
-      res.set_content(kPng + std::string(4096, 'x'), "image/png");
-    });
-    server_.server().Get("/to-passwd", [](const httplib::Request&, httplib::Response& res) {
-      res.set_redirect("file:///etc/passwd");
-    });
-    server_.server().Get("/stalled.png", [this](const httplib::Request&, httplib::Response& res) {
-      ++stalledRequests_;
-      gate_.waitOpen();
-      res.set_content(kPng, "image/png");
+    foundation::setMainBundleIdentifier("com.example.notifications+test");
+    server_.server().Get(R"(/(\d+))", [this](const httplib::Request& req, httplib::Response& res) {
+      const auto [status, type, body] = served_.at(std::stoul(req.matches[1]));
+      if (body == "stall") gate_.waitOpen();
+      if (type == "->") return res.set_redirect(body);
+      res.status = status;
+      res.set_content(body, type);
     });
     server_.start();
   }
   void TearDown() override { gate_.open(); }
 
+  std::string serve(const Served& served) {
+    served_.push_back(served);
+    return server_.url("/" + std::to_string(served_.size() - 1));
+  }
   AttachmentResult load(const std::string& url, AttachmentOptions options = {}) {
-    auto delivery = net::testing::awaitDelivery<AttachmentResult>(
-        [&](auto completion) { loadAttachment(url, options, completion); });
-    std::lock_guard lock(delivery->mutex);
-    EXPECT_EQ(delivery->calls, 1) << url;
-    return delivery->response.value_or(AttachmentResult(Status::TimedOut("no call")));
+    return quorvel::testing::awaitCompletion<AttachmentResult>(
+               [&](auto completion) { loadAttachment(url, options, completion); })
+        .value_or(Status::TimedOut("no completion"));
   }
 
   quorvel::testing::ScopedHome home_;
-  LocalTestServer server_;
-  net::testing::Gate gate_;
-  std::atomic<int> stalledRequests_{0};
+  const std::filesystem::path folder_ =
+      home_.path() / "Containers" / "com.example.notifications+test" / "tmp";
+  std::vector<Served> served_;
+  quorvel::testing::Gate gate_;
+  quorvel::testing::LoopbackServer server_;
 };
 
-TEST_F(AttachmentLoaderTest, StoresAPngAsAPrivateFile) {
-  AttachmentResult result = load(server_.url("/image.png"));
-  ASSERT_OK(result.status);
-  EXPECT_EQ(result.value->identifier, "image");
-  EXPECT_EQ(result.value->type, "public.png");
-  std::filesystem::path file = pathOf(result.value->url);
-  EXPECT_EQ(file.parent_path(), home_.path() / "Containers" / "com.example.notifications" / "tmp");
-  EXPECT_EQ(file.extension(), ".png");
-  EXPECT_EQ(quorvel::testing::readFileBytes(file), kPng);
-  EXPECT_EQ(permissions(file), 0600);
-  EXPECT_EQ(permissions(file.parent_path()), 0700);
-}
-
-TEST_F(AttachmentLoaderTest, NamesTheTypeOfEachImageKind) {
-  struct Row {
-    std::string path;
-    std::string type;
-    std::string extension;
+TEST_F(AttachmentTest, StoresOnlyImagesItCanShow) {
+  quorvel::testing::LoopbackServer closed;
+  const std::string refused = closed.start(), jpeg = "\xFF\xD8\xFF\xE0";
+  closed.stop();
+  using enum Code;
+  const std::string tenMiB = kPng + std::string((10u << 20) - kPng.size(), 'x');
+  const std::string notHttp = "image address must be http or https";
+  const std::string tooLarge = "The resource exceeds the maximum size.";
+  const std::string html = "content type \"text/html\" is not an image a notification can show";
+  const std::string notSuch = "the bytes served as image/png are not such an image";
+  const std::tuple<std::string, AttachmentOptions, Code, std::string> rows[] = {
+      // address, options -> code, type (stored) or message (refused)
+      {serve({200, "image/png", kPng}), {}, kOk, "public.png"},
+      {serve({200, "image/jpeg", jpeg}), {}, kOk, "public.jpeg"},
+      {serve({200, "image/jpg", jpeg}), {}, kOk, "public.jpeg"},
+      {serve({200, "image/gif; charset=binary", "GIF8"}), {}, kOk, "com.compuserve.gif"},
+      {serve({299, "image/png", kPng}), {}, kOk, "public.png"},
+      {serve({200, "image/png", tenMiB}), {}, kOk, "public.png"},
+      {serve({200, "image/png", tenMiB + "x"}), {}, kTooLarge, tooLarge},
+      {serve({200, "image/png", kPng}), {.maxBytes = 13}, kTooLarge, tooLarge},
+      {serve({300, "image/png", kPng}), {}, kHttpStatus, "image request answered with status 300"},
+      {serve({200, "text/html", kPng}), {}, kUnsupported, html},
+      {serve({200, "image/gif", kPng}), {}, kUnsupported, "the bytes served as image/gif are no"},
+      {serve({200, "image/png", kPng.substr(0, 7)}), {}, kUnsupported, notSuch},
+      {serve({200, "image/png", "stall"}), {.timeout = {}}, kTimedOut, "The request timed out."},
+      {serve({302, "->", "file:///etc/passwd"}), {}, kUnsupported, "unsupported URL"},
+      {"https" + refused.substr(4), {}, kNetwork, "Could not connect to the server."},
+      {refused, {}, kNetwork, "Could not connect to the server."},
+      {"file:///etc/passwd", {}, kInvalidArgument, notHttp},
+      {"http:" + refused.substr(6), {}, kInvalidArgument, notHttp},
   };
-  for (const Row& row : {Row{"/image.jpg", "public.jpeg", ".jpg"},
-                         Row{"/image.gif", "com.compuserve.gif", ".gif"}}) {
-    AttachmentResult result = load(server_.url(row.path));
-    ASSERT_OK(result.status) << row.path;
-    EXPECT_EQ(result.value->type, row.type);
-    EXPECT_EQ(pathOf(result.value->url).extension(), row.extension);
+  const std::string stored =
+      "file://" + home_.path().string() + "/Containers/com.example.notifications%2Btest/tmp";
+  std::set<std::string> files;
+  for (const auto& [url, options, code, text] : rows) {
+    const auto result = load(url, options);
+    EXPECT_EQ(result.status.code(), code) << url << ": " << result.status.localizedDescription();
+    if (!result.ok()) {
+      EXPECT_TRUE(result.status.localizedDescription().starts_with(text)) << url;
+      continue;
+    }
+    EXPECT_EQ(result.value->type, text) << url;
+    EXPECT_EQ(result.value->identifier, "image");
+    ASSERT_TRUE(result.value->url.starts_with(stored)) << result.value->url;
+    const std::filesystem::path file = folder_.string() + result.value->url.substr(stored.size());
+    EXPECT_EQ(file.extension(), text == "public.jpeg" ? ".jpg" : text.substr(text.size() - 4));
+    EXPECT_EQ(quorvel::testing::readFileBytes(file),
+              std::get<2>(served_.at(std::stoul(url.substr(url.rfind('/') + 1)))));
+    EXPECT_EQ(permissions(file), 0600u);
+    files.insert(file);
   }
+  EXPECT_EQ(files.size(), 6u);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_), {}), 6);
+  EXPECT_EQ(permissions(folder_), 0700u);
 }
 
-TEST_F(AttachmentLoaderTest, EveryLoadGetsItsOwnFile) {
-  AttachmentResult first = load(server_.url("/image.png"));
-  AttachmentResult second = load(server_.url("/image.png"));
-  ASSERT_OK(first.status);
-  ASSERT_OK(second.status);
-  EXPECT_NE(first.value->url, second.value->url);
-}
-
-TEST_F(AttachmentLoaderTest, RefusesAddressesThatAreNotHttp) {
-  for (const char* url :
-       {"file:///etc/passwd", "FILE:///etc/passwd", "ftp://127.0.0.1/x.png",
-        "data:image/png;base64,iVBORw0KGgo=", "/etc/passwd", "", "httpx://host/x.png"}) {
-    AttachmentResult result = load(url);
-    EXPECT_EQ(result.status.code(), Status::Code::kInvalidArgument) << url;
-    EXPECT_EQ(result.status.localizedDescription(), "image address must be http or https") << url;
-  }
-  EXPECT_FALSE(std::filesystem::exists(home_.path() / "Containers"));
-}
-
-TEST_F(AttachmentLoaderTest, RefusesARedirectToALocalFile) {
-  AttachmentResult result = load(server_.url("/to-passwd"));
-  EXPECT_FALSE(result.ok());
-  EXPECT_FALSE(std::filesystem::exists(home_.path() / "Containers"));
-}
-
-TEST_F(AttachmentLoaderTest, RefusesContentThatIsNoAttachableImage) {
-  AttachmentResult html = load(server_.url("/page.html"));
-  EXPECT_EQ(html.status.code(), Status::Code::kUnsupported);
-  EXPECT_EQ(html.status.localizedDescription(),
-            "content type \"text/html\" is not an image a notification can show");
-  EXPECT_EQ(load(server_.url("/image.webp")).status.code(), Status::Code::kUnsupported);
-  AttachmentResult fake = load(server_.url("/fake.png"));
-  EXPECT_EQ(fake.status.code(), Status::Code::kUnsupported);
-  EXPECT_EQ(fake.status.localizedDescription(),
-            "the bytes served as image/png are not such an image");
-}
-
-TEST_F(AttachmentLoaderTest, RefusesAnErrorStatus) {
-  AttachmentResult result = load(server_.url("/missing.png"));
-  EXPECT_EQ(result.status.code(), Status::Code::kHttpStatus);
-  EXPECT_EQ(result.status.localizedDescription(), "image request answered with status 404");
-}
-
-TEST_F(AttachmentLoaderTest, RefusesAnImageOverTheCap) {
-  AttachmentOptions options;
-  options.maxBytes = 1024;
-  EXPECT_EQ(load(server_.url("/huge.png"), options).status.code(), Status::Code::kTooLarge);
-  EXPECT_FALSE(
-      std::filesystem::exists(home_.path() / "Containers" / "com.example.notifications" / "tmp"));
-}
-
-TEST_F(AttachmentLoaderTest, GivesUpOnAStalledServer) {
-  AttachmentOptions options;
-  options.timeout = std::chrono::milliseconds(300);
-  EXPECT_EQ(load(server_.url("/stalled.png"), options).status.code(), Status::Code::kTimedOut);
-  EXPECT_EQ(stalledRequests_.load(), 1);
-}
-
-TEST_F(AttachmentLoaderTest, ReportsARefusedConnection) {
-  net::testing::RefusingPort port;
-  AttachmentResult result = load("http://127.0.0.1:" + std::to_string(port.port()) + "/image.png");
-  EXPECT_EQ(result.status.code(), Status::Code::kNetwork);
-}
-
-TEST_F(AttachmentLoaderTest, RefusesAFolderThatIsALink) {
+TEST_F(AttachmentTest, KeepsItsFolderPrivate) {
+  std::filesystem::create_directories(folder_);
+  std::filesystem::permissions(folder_, std::filesystem::perms::all);
+  const std::string png = serve({200, "image/png", kPng});
+  EXPECT_OK(load(png).status);
+  EXPECT_EQ(permissions(folder_), 0700u);
   quorvel::testing::TempDir elsewhere;
-  std::filesystem::path container = home_.path() / "Containers" / "com.example.notifications";
-  std::filesystem::create_directories(container);
-  std::filesystem::create_directory_symlink(elsewhere.path(), container / "tmp");
-  AttachmentResult result = load(server_.url("/image.png"));
-  EXPECT_EQ(result.status.code(), Status::Code::kIOError);
-  EXPECT_EQ(result.status.localizedDescription(),
-            (container / "tmp").string() + " is not a directory of this user; refusing to use it");
+  std::filesystem::remove_all(folder_);
+  std::filesystem::create_directory_symlink(elsewhere.path(), folder_);
+  EXPECT_EQ(
+      load(png).status,
+      Status::IOError(folder_.string() + " is not a directory of this user; refusing to use it"));
   EXPECT_TRUE(std::filesystem::is_empty(elsewhere.path()));
+  foundation::setMainBundleIdentifier("..");
+  EXPECT_EQ(load(png).status, Status::IOError("bundle identifier \"..\" cannot name a folder"));
 }
 
-TEST_F(AttachmentLoaderTest, TightensAnOpenFolder) {
-  std::filesystem::path directory =
-      home_.path() / "Containers" / "com.example.notifications" / "tmp";
-  std::filesystem::create_directories(directory);
-  std::filesystem::permissions(directory, std::filesystem::perms::all);
-  ASSERT_OK(load(server_.url("/image.png")).status);
-  EXPECT_EQ(permissions(directory), 0700);
-}
-
-TEST(ImageTypeForMimeTypeTest, KnowsTheThreeAttachableImageKinds) {
-  EXPECT_EQ(imageTypeForMimeType("image/png"), "public.png");
-  EXPECT_EQ(imageTypeForMimeType("image/jpeg"), "public.jpeg");
-  EXPECT_EQ(imageTypeForMimeType("image/gif"), "com.compuserve.gif");
-  EXPECT_EQ(imageTypeForMimeType("image/svg+xml"), std::nullopt);
-  EXPECT_EQ(imageTypeForMimeType("application/octet-stream"), std::nullopt);
-  EXPECT_EQ(imageTypeForMimeType(""), std::nullopt);
+TEST_F(AttachmentTest, TheHelperAttachesWhatItCanAndAlwaysDelivers) {
+  using usernotifications::UNNotificationContent;
+  const std::string png = serve({200, "image/png", kPng}), html = serve({200, "text/html", kPng});
+  const std::tuple<nlohmann::json, size_t, AttachmentOptions> rows[] = {
+      // userInfo -> attachments, with these options
+      {{{"fcm_options", {{"image", png}}}}, 1, {}},
+      {{{"fcm_options", {{"image", png}}}}, 0, {.maxBytes = 4}},
+      {{{"fcm_options", {{"image", html}}}}, 0, {}},
+      {{{"fcm_options", {{"image", ""}}}}, 0, {}},
+      {{{"fcm_options", {{"image", 5}}}}, 0, {}},
+      {{{"fcm_options", png}}, 0, {}},
+      {{{"image", png}}, 0, {}},
+      {nlohmann::json::array(), 0, {}},
+  };
+  FIRMessagingExtensionHelper helper;
+  for (const auto& [userInfo, attachments, options] : rows) {
+    helper.setOptions(options);
+    UNNotificationContent::Fields fields;
+    fields.userInfo = userInfo;
+    auto content = std::make_shared<usernotifications::UNMutableNotificationContent>(fields);
+    const auto delivered =
+        quorvel::testing::awaitCompletion<std::shared_ptr<UNNotificationContent>>(
+            [&](auto handler) { helper.populateNotificationContent(content, handler); });
+    EXPECT_EQ(delivered, content) << userInfo;
+    fields.attachments = content->attachments();
+    EXPECT_EQ(fields.attachments.size(), attachments) << userInfo;
+    EXPECT_EQ(content->fields(), fields);
+  }
+  const auto nothing = quorvel::testing::awaitCompletion<std::shared_ptr<UNNotificationContent>>(
+      [&](auto handler) { helper.populateNotificationContent(nullptr, handler); });
+  EXPECT_EQ(nothing, nullptr);
 }
 
 }  // namespace
