@@ -14,156 +14,130 @@ namespace platform::messaging {
 namespace {
 
 using foundation::Status;
-using Code = Status::Code;
+using usernotifications::UNNotificationContent;
 using AttachmentResult = foundation::Result<usernotifications::UNNotificationAttachment>;
-
-const std::string kPng = std::string("\x89PNG\r\n\x1a\n", 8) + "pixels";
 
 mode_t permissions(const std::filesystem::path& path) {
   struct stat info {};
   return ::lstat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
 }
 
-// Serves, at "/<n>", the status, content type and body that serve(n) names;
-// a body "stall" waits for the gate, a type "->" redirects to the body.
-class AttachmentTest : public ::testing::Test {
- protected:
-  using Served = std::tuple<int, std::string, std::string>;
-  void SetUp() override {
-    foundation::setMainBundleIdentifier("com.example.notifications+test");
-    server_.server().Get(R"(/(\d+))", [this](const httplib::Request& req, httplib::Response& res) {
-      const auto [status, type, body] = served_.at(std::stoul(req.matches[1]));
-      if (body == "stall") gate_.waitOpen();
-      if (type == "->") return res.set_redirect(body);
-      res.status = status;
-      res.set_content(body, type);
-    });
-    server_.start();
-  }
-  void TearDown() override { gate_.open(); }
+AttachmentResult load(const std::string& url, AttachmentOptions options = {}) {
+  return quorvel::testing::awaitCompletion<AttachmentResult>(
+             [&](auto completion) { loadAttachment(url, options, completion); })
+      .value_or(Status::TimedOut("no completion"));
+}
 
-  std::string serve(const Served& served) {
-    served_.push_back(served);
-    return server_.url("/" + std::to_string(served_.size() - 1));
-  }
-  AttachmentResult load(const std::string& url, AttachmentOptions options = {}) {
-    return quorvel::testing::awaitCompletion<AttachmentResult>(
-               [&](auto completion) { loadAttachment(url, options, completion); })
-        .value_or(Status::TimedOut("no completion"));
-  }
-
-  quorvel::testing::ScopedHome home_;
-  const std::filesystem::path folder_ =
-      home_.path() / "Containers" / "com.example.notifications+test" / "tmp";
-  std::vector<Served> served_;
-  quorvel::testing::Gate gate_;
-  quorvel::testing::LoopbackServer server_;
-};
-
-TEST_F(AttachmentTest, StoresOnlyImagesItCanShow) {
-  quorvel::testing::LoopbackServer closed;
-  const std::string refused = closed.start(), jpeg = "\xFF\xD8\xFF\xE0";
-  closed.stop();
-  using enum Code;
-  const std::string tenMiB = kPng + std::string((10u << 20) - kPng.size(), 'x');
-  const std::string notHttp = "image address must be http or https";
-  const std::string tooLarge = "The resource exceeds the maximum size.";
-  const std::string html = "content type \"text/html\" is not an image a notification can show";
-  const std::string notSuch = "the bytes served as image/png are not such an image";
-  const std::tuple<std::string, AttachmentOptions, Code, std::string> rows[] = {
-      // address, options -> code, type (stored) or message (refused)
-      {serve({200, "image/png", kPng}), {}, kOk, "public.png"},
-      {serve({200, "image/jpeg", jpeg}), {}, kOk, "public.jpeg"},
-      {serve({200, "image/jpg", jpeg}), {}, kOk, "public.jpeg"},
-      {serve({200, "image/gif; charset=binary", "GIF8"}), {}, kOk, "com.compuserve.gif"},
-      {serve({299, "image/png", kPng}), {}, kOk, "public.png"},
-      {serve({200, "image/png", tenMiB}), {}, kOk, "public.png"},
-      {serve({200, "image/png", tenMiB + "x"}), {}, kTooLarge, tooLarge},
-      {serve({200, "image/png", kPng}), {.maxBytes = 13}, kTooLarge, tooLarge},
-      {serve({300, "image/png", kPng}), {}, kHttpStatus, "image request answered with status 300"},
-      {serve({200, "text/html", kPng}), {}, kUnsupported, html},
-      {serve({200, "image/gif", kPng}), {}, kUnsupported, "the bytes served as image/gif are no"},
-      {serve({200, "image/png", kPng.substr(0, 7)}), {}, kUnsupported, notSuch},
-      {serve({200, "image/png", "stall"}), {.timeout = {}}, kTimedOut, "The request timed out."},
-      {serve({302, "->", "file:///etc/passwd"}), {}, kUnsupported, "unsupported URL"},
-      {"https" + refused.substr(4), {}, kNetwork, "Could not connect to the server."},
-      {refused, {}, kNetwork, "Could not connect to the server."},
-      {"file:///etc/passwd", {}, kInvalidArgument, notHttp},
-      {"http:" + refused.substr(6), {}, kInvalidArgument, notHttp},
-  };
+TEST(AttachmentLoaderTest, StoresOnlyImagesItCanShowInAPrivateFolder) {
+  using enum Status::Code;
+  quorvel::testing::ScopedHome home;
+  foundation::setMainBundleIdentifier("com.example.x+y");
+  const std::filesystem::path folder = home.path() / "Containers" / "com.example.x+y" / "tmp";
+  const std::string png = std::string("\x89PNG\r\n\x1a\n", 8), jpeg = "\xFF\xD8\xFF\xE0";
+  const std::string tenMiB = png + std::string((10u << 20) - png.size(), 'x');
+  // Serves at "/<n>" the status, content type and body of row n; a body
+  // "stall" waits for the gate, a type "->" redirects to the body.
+  const std::tuple<int, std::string, std::string, AttachmentOptions, Status::Code, std::string>
+      rows[] = {
+          // served status, type, body; options -> code, type or message
+          {200, "image/png", png, {}, kOk, "public.png"},
+          {200, "image/jpeg", jpeg, {}, kOk, "public.jpeg"},
+          {200, "image/jpg", jpeg, {}, kOk, "public.jpeg"},
+          {299, "image/gif; charset=binary", "GIF8", {}, kOk, "com.compuserve.gif"},
+          {200, "image/png", tenMiB, {}, kOk, "public.png"},
+          {200, "image/png", tenMiB + "x", {}, kTooLarge, "The resource exceeds the maximum size."},
+          {200, "image/png", png, {.maxBytes = 7}, kTooLarge, "The resource exceeds the maximum"},
+          {300, "image/png", png, {}, kHttpStatus, "image request answered with status 300"},
+          {200, "text/html", png, {}, kUnsupported, "content type \"text/html\" is not an image"},
+          {200, "image/gif", png, {}, kUnsupported, "the bytes served as image/gif are not such"},
+          {200, "image/png", png.substr(0, 7), {}, kUnsupported, "the bytes served as image/png"},
+          {200, "image/png", "stall", {.timeout = {}}, kTimedOut, "The request timed out."},
+          {302, "->", "file:///etc/passwd", {}, kUnsupported, "unsupported URL"},
+      };
+  quorvel::testing::Gate gate;
+  quorvel::testing::LoopbackServer server, closed;
+  server.server().Get(R"(/(\d+))", [&](const httplib::Request& request, httplib::Response& res) {
+    const auto& [status, type, body, options, code, text] = rows[std::stoul(request.matches[1])];
+    if (body == "stall") gate.waitOpen();
+    if (type == "->") return res.set_redirect(body);
+    res.status = status;
+    res.set_content(body, type);
+  });
+  server.start();
   const std::string stored =
-      "file://" + home_.path().string() + "/Containers/com.example.notifications%2Btest/tmp";
-  std::set<std::string> files;
-  for (const auto& [url, options, code, text] : rows) {
-    const auto result = load(url, options);
-    EXPECT_EQ(result.status.code(), code) << url << ": " << result.status.localizedDescription();
-    if (!result.ok()) {
-      EXPECT_TRUE(result.status.localizedDescription().starts_with(text)) << url;
-      continue;
-    }
-    EXPECT_EQ(result.value->type, text) << url;
+      "file://" + home.path().string() + "/Containers/com.example.x%2By/tmp/";
+  for (size_t n = 0; n < std::size(rows); ++n) {
+    const auto& [status, type, body, options, code, text] = rows[n];
+    const auto result = load(server.url("/" + std::to_string(n)), options);
+    EXPECT_EQ(result.status.code(), code) << n << ": " << result.status.localizedDescription();
+    EXPECT_TRUE(result.ok() || result.status.localizedDescription().starts_with(text)) << n;
+    if (!result.ok()) continue;
+    EXPECT_EQ(result.value->type, text) << n;
     EXPECT_EQ(result.value->identifier, "image");
     ASSERT_TRUE(result.value->url.starts_with(stored)) << result.value->url;
-    const std::filesystem::path file = folder_.string() + result.value->url.substr(stored.size());
+    const std::filesystem::path file = folder / result.value->url.substr(stored.size());
     EXPECT_EQ(file.extension(), text == "public.jpeg" ? ".jpg" : text.substr(text.size() - 4));
-    EXPECT_EQ(quorvel::testing::readFileBytes(file),
-              std::get<2>(served_.at(std::stoul(url.substr(url.rfind('/') + 1)))));
+    EXPECT_EQ(quorvel::testing::readFileBytes(file), body) << n;
     EXPECT_EQ(permissions(file), 0600u);
-    files.insert(file);
   }
-  EXPECT_EQ(files.size(), 6u);
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_), {}), 6);
-  EXPECT_EQ(permissions(folder_), 0700u);
-}
-
-TEST_F(AttachmentTest, KeepsItsFolderPrivate) {
-  std::filesystem::create_directories(folder_);
-  std::filesystem::permissions(folder_, std::filesystem::perms::all);
-  const std::string png = serve({200, "image/png", kPng});
-  EXPECT_OK(load(png).status);
-  EXPECT_EQ(permissions(folder_), 0700u);
+  gate.open();
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 5);
+  EXPECT_EQ(permissions(folder), 0700u);
+  const std::string refused = closed.start();
+  closed.stop();
+  for (const std::string& url : {refused, "https" + refused.substr(4)}) {
+    EXPECT_EQ(load(url).status, Status::Network("Could not connect to the server.")) << url;
+  }
+  for (const std::string& url : {std::string("file:///etc/passwd"), "http:" + refused.substr(6)}) {
+    EXPECT_EQ(load(url).status, Status::InvalidArgument("image address must be http or https"));
+  }
+  std::filesystem::permissions(folder, std::filesystem::perms::all);
+  EXPECT_OK(load(server.url("/0")).status);
+  EXPECT_EQ(permissions(folder), 0700u);
   quorvel::testing::TempDir elsewhere;
-  std::filesystem::remove_all(folder_);
-  std::filesystem::create_directory_symlink(elsewhere.path(), folder_);
-  EXPECT_EQ(
-      load(png).status,
-      Status::IOError(folder_.string() + " is not a directory of this user; refusing to use it"));
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directory_symlink(elsewhere.path(), folder);
+  EXPECT_EQ(load(server.url("/0")).status.code(), kIOError);
   EXPECT_TRUE(std::filesystem::is_empty(elsewhere.path()));
   foundation::setMainBundleIdentifier("..");
-  EXPECT_EQ(load(png).status, Status::IOError("bundle identifier \"..\" cannot name a folder"));
+  EXPECT_EQ(load(server.url("/0")).status,
+            Status::IOError("bundle identifier \"..\" cannot name a folder"));
 }
 
-TEST_F(AttachmentTest, TheHelperAttachesWhatItCanAndAlwaysDelivers) {
-  using usernotifications::UNNotificationContent;
-  const std::string png = serve({200, "image/png", kPng}), html = serve({200, "text/html", kPng});
-  const std::tuple<nlohmann::json, size_t, AttachmentOptions> rows[] = {
-      // userInfo -> attachments, with these options
-      {{{"fcm_options", {{"image", png}}}}, 1, {}},
-      {{{"fcm_options", {{"image", png}}}}, 0, {.maxBytes = 4}},
-      {{{"fcm_options", {{"image", html}}}}, 0, {}},
-      {{{"fcm_options", {{"image", ""}}}}, 0, {}},
-      {{{"fcm_options", {{"image", 5}}}}, 0, {}},
-      {{{"fcm_options", png}}, 0, {}},
-      {{{"image", png}}, 0, {}},
-      {nlohmann::json::array(), 0, {}},
+TEST(FIRMessagingExtensionHelperTest, AttachesWhatItCanAndAlwaysDelivers) {
+  quorvel::testing::ScopedHome home;
+  foundation::setMainBundleIdentifier("com.example.x");
+  quorvel::testing::LoopbackServer server;
+  server.server().Get("/a.png", [](const httplib::Request&, httplib::Response& response) {
+    response.set_content(std::string("\x89PNG\r\n\x1a\n", 8), "image/png");
+  });
+  const std::string png = server.start() + "/a.png";
+  const std::tuple<nlohmann::json, AttachmentOptions, size_t> rows[] = {
+      // userInfo, options -> attachments
+      {{{"fcm_options", {{"image", png}}}}, {}, 1},
+      {{{"fcm_options", {{"image", png}}}}, {.maxBytes = 4}, 0},
+      {{{"fcm_options", {{"image", ""}}}}, {}, 0},
+      {{{"fcm_options", {{"image", 5}}}}, {}, 0},
+      {{{"fcm_options", png}}, {}, 0},
+      {{{"image", png}}, {}, 0},
+      {nlohmann::json::array(), {}, 0},
   };
   FIRMessagingExtensionHelper helper;
-  for (const auto& [userInfo, attachments, options] : rows) {
+  for (const auto& [userInfo, options, attachments] : rows) {
     helper.setOptions(options);
     UNNotificationContent::Fields fields;
     fields.userInfo = userInfo;
     auto content = std::make_shared<usernotifications::UNMutableNotificationContent>(fields);
-    const auto delivered =
-        quorvel::testing::awaitCompletion<std::shared_ptr<UNNotificationContent>>(
-            [&](auto handler) { helper.populateNotificationContent(content, handler); });
-    EXPECT_EQ(delivered, content) << userInfo;
+    EXPECT_EQ(quorvel::testing::awaitCompletion<std::shared_ptr<UNNotificationContent>>(
+                  [&](auto handler) { helper.populateNotificationContent(content, handler); }),
+              content);
     fields.attachments = content->attachments();
     EXPECT_EQ(fields.attachments.size(), attachments) << userInfo;
     EXPECT_EQ(content->fields(), fields);
   }
-  const auto nothing = quorvel::testing::awaitCompletion<std::shared_ptr<UNNotificationContent>>(
-      [&](auto handler) { helper.populateNotificationContent(nullptr, handler); });
-  EXPECT_EQ(nothing, nullptr);
+  EXPECT_EQ(quorvel::testing::awaitCompletion<std::shared_ptr<UNNotificationContent>>(
+                [&](auto handler) { helper.populateNotificationContent(nullptr, handler); }),
+            nullptr);
 }
 
 }  // namespace

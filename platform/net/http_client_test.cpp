@@ -72,7 +72,6 @@ TEST(HttpClientTest, AnswersEachAddressAsItWasServed) {
   });
   const std::string base = server.start(), refused = closed.start() + "/";
   closed.stop();
-  const std::string echo = "/echo?q=a%20b%26c%3D%C3%A9";
   const Status noFile = Status::NotFound("The file couldn’t be opened because it doesn’t exist.");
   const Status folder = Status::IOError("The file couldn’t be opened because it is a folder.");
   struct Row {
@@ -83,10 +82,8 @@ TEST(HttpClientTest, AnswersEachAddressAsItWasServed) {
     std::string body;
     std::string mimeType = "";
     std::string finalURL = "";  // where the transfer ended, when not at `url`
-    Parameters parameters = {};
   };
   const Row rows[] = {
-      {"/echo", {}, kOk, 200, echo, "text/plain", echo, {{"q", "a b&c=\xC3\xA9"}}},
       {"/missing", {}, kOk, 404, "/missing", "application/json"},
       {"/gzip", {}, kOk, 200, std::string(20000, 'x'), "text/plain"},
       {"/hops/10", {}, kOk, 200, "/hops/0", "text/plain", "/hops/0"},
@@ -110,7 +107,7 @@ TEST(HttpClientTest, AnswersEachAddressAsItWasServed) {
   for (const Row& row : rows) {
     const auto at = [&](const std::string& url) { return url.starts_with("/") ? base + url : url; };
     const auto response = quorvel::testing::awaitCompletion<DataResponse>(
-        [&](auto completion) { get(at(row.url), row.parameters, row.options, completion); });
+        [&](auto completion) { get(at(row.url), {}, row.options, completion); });
     ASSERT_TRUE(response) << row.url;
     EXPECT_EQ(response->status, row.status) << row.url;
     EXPECT_EQ(response->statusCode, row.statusCode) << row.url;
@@ -138,10 +135,8 @@ TEST(JSONResponseTest, SerializesTheBodyWhateverTheStatus) {
       {kOk, 400, R"({"code":-1121})", kOk, R"({"code":-1121})"},
       {kOk, 204, "", kOk, "null"},
       {kOk, 205, "", kOk, "null"},
-      {kOk, 203, "", empty, ""},
-      {kOk, 206, "", empty, ""},
+      {kOk, 200, "", empty, ""},
       {kOk, 200, " ", notJSON, ""},
-      {kOk, 502, R"({"a":1)", notJSON, ""},
       {lost, 200, "{}", lost, ""},
   };
   for (const auto& [transport, statusCode, body, status, json] : rows) {

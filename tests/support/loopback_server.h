@@ -1,14 +1,11 @@
 // LoopbackServer: a real HTTP server on 127.0.0.1 for tests, on a fresh
 // port, serving in a background thread until destroyed.
 // Handlers run on the server's threads; guard what they share.
-// Gate holds handlers back until a test lets them go; awaitCompletion waits
-// for an asynchronous call's completion.
 #pragma once
 
 #include <httplib.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <future>
 #include <memory>
 #include <mutex>
@@ -54,28 +51,21 @@ class LoopbackServer {
   int port_ = 0;
 };
 
-// Handlers that call waitOpen() stay until open() (at most 20 seconds, so a
-// forgotten gate never hangs a test).
+// Holds handlers that call waitOpen() until open(), or 20 seconds.
 class Gate {
  public:
   void open() {
-    std::lock_guard lock(mutex_);
-    open_ = true;
-    opened_.notify_all();
+    std::call_once(once_, [this] { opened_.set_value(); });
   }
-  void waitOpen() {
-    std::unique_lock lock(mutex_);
-    opened_.wait_for(lock, std::chrono::seconds(20), [this] { return open_; });
-  }
+  void waitOpen() const { std::shared_future<void>(future_).wait_for(std::chrono::seconds(20)); }
 
  private:
-  std::mutex mutex_;
-  std::condition_variable opened_;
-  bool open_ = false;
+  std::once_flag once_;
+  std::promise<void> opened_;
+  const std::shared_future<void> future_ = opened_.get_future().share();
 };
 
-// Calls start(completion) and returns what the completion gets, or nothing
-// after 30 seconds. A second call of the completion ends the test program.
+// Calls start(completion); what the completion gets, or nothing after 30 s.
 template <class Value, class Start>
 std::optional<Value> awaitCompletion(Start start) {
   auto promise = std::make_shared<std::promise<Value>>();
