@@ -91,39 +91,19 @@ TEST(AttachmentLoaderTest, StoresOnlyImagesItCanShowInAPrivateFolder) {
   for (const std::string& url : {std::string("file:///etc/passwd"), "http:" + refused.substr(6)}) {
     EXPECT_EQ(load(url).status, Status::InvalidArgument("image address must be http or https"));
   }
-  std::filesystem::permissions(folder, std::filesystem::perms::all);
-  EXPECT_OK(load(server.url("/0")).status);
-  EXPECT_EQ(permissions(folder), 0700u);
-  quorvel::testing::TempDir elsewhere;
-  std::filesystem::remove_all(folder);
-  std::filesystem::create_directory_symlink(elsewhere.path(), folder);
-  EXPECT_EQ(load(server.url("/0")).status.code(), kIOError);
-  EXPECT_TRUE(std::filesystem::is_empty(elsewhere.path()));
-  foundation::setMainBundleIdentifier("..");
-  EXPECT_EQ(load(server.url("/0")).status,
-            Status::IOError("bundle identifier \"..\" cannot name a folder"));
-}
-
-TEST(FIRMessagingExtensionHelperTest, AttachesWhatItCanAndAlwaysDelivers) {
-  quorvel::testing::ScopedHome home;
-  foundation::setMainBundleIdentifier("com.example.x");
-  quorvel::testing::LoopbackServer server;
-  server.server().Get("/a.png", [](const httplib::Request&, httplib::Response& response) {
-    response.set_content(std::string("\x89PNG\r\n\x1a\n", 8), "image/png");
-  });
-  const std::string png = server.start() + "/a.png";
-  const std::tuple<nlohmann::json, AttachmentOptions, size_t> rows[] = {
+  const std::string png0 = server.url("/0");
+  const std::tuple<nlohmann::json, AttachmentOptions, size_t> helperRows[] = {
       // userInfo, options -> attachments
-      {{{"fcm_options", {{"image", png}}}}, {}, 1},
-      {{{"fcm_options", {{"image", png}}}}, {.maxBytes = 4}, 0},
+      {{{"fcm_options", {{"image", png0}}}}, {}, 1},
+      {{{"fcm_options", {{"image", png0}}}}, {.maxBytes = 4}, 0},
       {{{"fcm_options", {{"image", ""}}}}, {}, 0},
       {{{"fcm_options", {{"image", 5}}}}, {}, 0},
-      {{{"fcm_options", png}}, {}, 0},
-      {{{"image", png}}, {}, 0},
+      {{{"fcm_options", png0}}, {}, 0},
+      {{{"image", png0}}, {}, 0},
       {nlohmann::json::array(), {}, 0},
   };
   FIRMessagingExtensionHelper helper;
-  for (const auto& [userInfo, options, attachments] : rows) {
+  for (const auto& [userInfo, options, attachments] : helperRows) {
     helper.setOptions(options);
     UNNotificationContent::Fields fields;
     fields.userInfo = userInfo;
@@ -138,6 +118,16 @@ TEST(FIRMessagingExtensionHelperTest, AttachesWhatItCanAndAlwaysDelivers) {
   EXPECT_EQ(quorvel::testing::awaitCompletion<std::shared_ptr<UNNotificationContent>>(
                 [&](auto handler) { helper.populateNotificationContent(nullptr, handler); }),
             nullptr);
+  std::filesystem::permissions(folder, std::filesystem::perms::all);
+  EXPECT_OK(load(png0).status);
+  EXPECT_EQ(permissions(folder), 0700u);
+  quorvel::testing::TempDir elsewhere;
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directory_symlink(elsewhere.path(), folder);
+  EXPECT_EQ(load(png0).status.code(), kIOError);
+  EXPECT_TRUE(std::filesystem::is_empty(elsewhere.path()));
+  foundation::setMainBundleIdentifier("..");
+  EXPECT_EQ(load(png0).status, Status::IOError("bundle identifier \"..\" cannot name a folder"));
 }
 
 }  // namespace

@@ -66,6 +66,7 @@ class Gate {
 };
 
 // Calls start(completion); what the completion gets, or nothing after 30 s.
+// A second call of the completion ends the test program.
 template <class Value, class Start>
 std::optional<Value> awaitCompletion(Start start) {
   auto promise = std::make_shared<std::promise<Value>>();
