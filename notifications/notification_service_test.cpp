@@ -30,6 +30,8 @@ TEST(NotificationServiceTest, DeliversItsCopyThroughTheHelperAndAgainAtExpiry) {
   fields.userInfo = {{"aps", {{"alert", "Up 5%"}}}};
 
   service->serviceExtensionTimeWillExpire();  // before any request: nothing to deliver
+  service->didReceiveNotificationRequest(nullptr, record);
+  service->serviceExtensionTimeWillExpire();
   service->didReceiveNotificationRequest(
       std::make_shared<UNNotificationRequest>("1", std::make_shared<ReadOnlyCopy>(fields)), record);
   service->serviceExtensionTimeWillExpire();

@@ -30,7 +30,7 @@ TEST(EncodeURLTest, AppendsEscapedParametersInOrder) {
   const std::tuple<std::string, Parameters, std::string> rows[] = {
       {"/p", {}, "/p"},
       {"/p", {{"a", "1"}, {"b", "2"}}, "/p?a=1&b=2"},
-      {"/p", {{"q", "a b&c=d+e/f?g#h"}}, "/p?q=a%20b%26c%3Dd%2Be/f?g%23h"},
+      {"/p", {{"q", "/?a b&c=d+e/f?g#h"}}, "/p?q=/?a%20b%26c%3Dd%2Be/f?g%23h"},
       {"/p?x=1", {{"k e", "\xC3\xA9:@~_.-"}}, "/p?x=1&k%20e=%C3%A9%3A%40~_.-"},
       {"/p?x=1&", {{"y", ""}}, "/p?x=1&y="},
       {"/p?#top", {{"y", "2"}}, "/p?y=2#top"},
@@ -99,6 +99,7 @@ TEST(HttpClientTest, AnswersEachAddressAsItWasServed) {
       {file("body"), {.httpOnly = true}, kUnsupported, 0, ""},
       {file("no"), {}, noFile, 0, ""},
       {file(""), {}, folder, 0, ""},
+      {file(""), {.httpOnly = true}, kUnsupported, 0, ""},
       {"api/v3/ticker/24hr", {}, kUnsupported, 0, ""},
       {"gopher://127.0.0.1/", {}, kUnsupported, 0, ""},
   };

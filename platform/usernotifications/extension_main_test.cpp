@@ -77,6 +77,9 @@ TEST(UNNotificationRequestTest, ReadsThePayloadAsThePhoneDoes) {
 TEST(ExtensionMainTest, RunsThePrincipalClassOnAPayload) {
   ASSERT_OK(registerPrincipalClass<Scripted>("S"));
   ASSERT_OK(registerPrincipalClass<UNNotificationServiceExtension>("B"));
+  UNNotificationServiceExtension().didReceiveNotificationRequest(nullptr, [](auto) { FAIL(); });
+  UNNotificationServiceExtension().didReceiveNotificationRequest(
+      *UNNotificationRequest::fromPayload(json::object()).value, nullptr);
   EXPECT_EQ(registerPrincipalClass<Scripted>("B"),
             Status::InvalidArgument("principal class \"B\" is already registered"));
   EXPECT_EQ(registerPrincipalClass<Scripted>("").localizedDescription(),
