@@ -89,7 +89,7 @@ TEST(ExtensionMainTest, RunsThePrincipalClassOnAPayload) {
   quorvel::testing::TempDir dir;
   const std::string d = dir.path().string(), p = "QuorvelNotificationsExtension: ";
   const auto alert = [](const std::string& body) { return R"({"aps":{"alert":")" + body + "\"}}"; };
-  const std::string deep = R"({"k":)" + std::string(63, '[') + std::string(63, ']') + "}";
+  const std::string deep = R"({"k":)" + std::string(63, '[') + "1" + std::string(63, ']') + "}";
   const std::string stdinPayload = p + "payload from standard input ";
   const std::string limit = p + "--time-limit must be between 0.001 and 86400 seconds\n";
   const std::tuple<std::vector<std::string>, std::string, std::string, int, std::string> rows[] = {
@@ -104,6 +104,7 @@ TEST(ExtensionMainTest, RunsThePrincipalClassOnAPayload) {
       {{"--time-limit", "0"}, "", "B", 2, limit},
       {{"--time-limit", "86401"}, "", "B", 2, limit},
       {{"--time-limit", "nan"}, "", "B", 2, limit},
+      {{"--bogus"}, "", "B", 2, p + "The following argument was not expected: --bogus"},
       {{}, "[" + deep + "]", "B", 2, stdinPayload + "is nested deeper than 64 levels\n"},
       {{}, std::string(1u << 20, ' ') + "{}", "B", 2, stdinPayload + "is larger than 1 MiB\n"},
       {{}, std::string((1u << 20) - 2, ' ') + "{}", "B", 0, R"({"deliveredBy":"helper")"},
