@@ -66,18 +66,7 @@ std::string randomName() {
 // "file://" and the path, with every byte but the unreserved ones and "/"
 // percent-escaped.
 std::string fileURL(const std::filesystem::path& path) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string url = "file://";
-  for (unsigned char c : path.string()) {
-    if (std::isalnum(c) || c == '/' || c == '-' || c == '.' || c == '_' || c == '~') {
-      url += static_cast<char>(c);
-    } else {
-      url += '%';
-      url += kHex[c >> 4];
-      url += kHex[c & 0xF];
-    }
-  }
-  return url;
+  return "file://" + net::percentEscape(path.string(), "/");
 }
 
 Status ioError(const std::string& what) {
@@ -110,7 +99,7 @@ Result<std::filesystem::path> writeNewFile(const std::filesystem::path& director
       ::unlink(path.c_str());
       return status;
     }
-    return std::move(path);
+    return path;
   }
   return Status::IOError("cannot find a free file name in " + directory.string());
 }
@@ -150,7 +139,7 @@ Result<std::filesystem::path> attachmentDirectory() {
   if ((info.st_mode & 07777) != 0700 && ::chmod(directory.c_str(), 0700) != 0) {
     return ioError("cannot protect " + directory.string());
   }
-  return std::move(directory);
+  return directory;
 }
 
 AttachmentResult storeAttachment(const net::DataResponse& response) {

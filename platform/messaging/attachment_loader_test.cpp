@@ -3,211 +3,137 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <atomic>
-#include <memory>
+#include <nlohmann/json.hpp>
 
 #include "platform/foundation/bundle.h"
-#include "platform/net/local_test_server.h"
+#include "platform/messaging/extension_helper.h"
+#include "tests/support/loopback_server.h"
 #include "tests/support/test_support.h"
 
 namespace platform::messaging {
 namespace {
 
 using foundation::Status;
-using net::testing::LocalTestServer;
-using usernotifications::UNNotificationAttachment;
-using AttachmentResult = foundation::Result<UNNotificationAttachment>;
-
-const std::string kPng = std::string("\x89PNG\r\n\x1a\n", 8) + "not really pixels";
-const std::string kJpeg = std::string("\xFF\xD8\xFF\xE0", 4) + "jpeg body";
-const std::string kGif = "GIF89a gif body";
+using usernotifications::UNNotificationContent;
+using AttachmentResult = foundation::Result<usernotifications::UNNotificationAttachment>;
 
 mode_t permissions(const std::filesystem::path& path) {
   struct stat info {};
-  EXPECT_EQ(::lstat(path.c_str(), &info), 0) << path;
-  return info.st_mode & 07777;
+  return ::lstat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
 }
 
-std::filesystem::path pathOf(const std::string& fileURL) {
-  EXPECT_EQ(fileURL.rfind("file://", 0), 0u) << fileURL;
-  return fileURL.substr(7);
+AttachmentResult load(const std::string& url, AttachmentOptions options = {}) {
+  return quorvel::testing::awaitCompletion<AttachmentResult>(
+             [&](auto completion) { loadAttachment(url, options, completion); })
+      .value_or(Status::TimedOut("no completion"));
 }
 
-class AttachmentLoaderTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    foundation::setMainBundleIdentifier("com.example.notifications");
-    server_.server().Get("/image.png", [](const httplib::Request&, httplib::Response& res) {
-      res.set_content(kPng, "image/png");
-    });
-    server_.server().Get("/image.jpg", [](const httplib::Request&, httplib::Response& res) {
-      res.set_content(kJpeg, "image/jpeg");
-    });
-    server_.server().Get("/image.gif", [](const httplib::Request&, httplib::Response& res) {
-      res.set_content(kGif, "image/gif; charset=binary");
-    });
-    server_.server().Get("/page.html", [](const httplib::Request&, httplib::Response& res) {
-      res.set_content("<html></html>", "text/html");
-    });
-    server_.server().Get("/image.webp", [](const httplib::Request&, httplib::Response& res) {
-      res.set_content("RIFF....WEBP", "image/webp");
-    });
-    server_.server().Get("/fake.png", [](const httplib::Request&, httplib::Response& res) {
-      res.set_content("<html>not a png</html>", "image/png");
-    });
-    server_.server().Get("/missing.png", [](const httplib::Request&, httplib::Response& res) {
-      res.status = 404;
-      res.set_content(kPng, "image/png");
-    });
-    server_.server().Get("/huge.png", [](const httplib::Request&, httplib::Response& res) {
-      res.set_content(kPng + std::string(4096, 'x'), "image/png");
-    });
-    server_.server().Get("/to-passwd", [](const httplib::Request&, httplib::Response& res) {
-      res.set_redirect("file:///etc/passwd");
-    });
-    server_.server().Get("/stalled.png", [this](const httplib::Request&, httplib::Response& res) {
-      ++stalledRequests_;
-      gate_.waitOpen();
-      res.set_content(kPng, "image/png");
-    });
-    server_.start();
+TEST(AttachmentLoaderTest, StoresOnlyImagesItCanShowInAPrivateFolder) {
+  using enum Status::Code;
+  quorvel::testing::ScopedHome home;
+  foundation::setMainBundleIdentifier("com.example.x+y");
+  const std::filesystem::path folder = home.path() / "Containers" / "com.example.x+y" / "tmp";
+  const std::string png = std::string("\x89PNG\r\n\x1a\n", 8), jpeg = "\xFF\xD8\xFF\xE0";
+  const std::string tenMiB = png + std::string((10u << 20) - png.size(), 'x');
+  // Serves at "/<n>" the status, content type and body of row n; a body
+  // "stall" waits for the gate, a type "->" redirects to the body.
+  const std::tuple<int, std::string, std::string, AttachmentOptions, Status::Code, std::string>
+      rows[] = {
+          // served status, type, body; options -> code, type or message
+          {200, "image/png", png, {}, kOk, "public.png"},
+          {200, "image/jpeg", jpeg, {}, kOk, "public.jpeg"},
+          {200, "image/jpg", jpeg, {}, kOk, "public.jpeg"},
+          {299, "image/gif; charset=binary", "GIF8", {}, kOk, "com.compuserve.gif"},
+          {200, "image/png", tenMiB, {}, kOk, "public.png"},
+          {200, "image/png", tenMiB + "x", {}, kTooLarge, "The resource exceeds the maximum size."},
+          {200, "image/png", png, {.maxBytes = 7}, kTooLarge, "The resource exceeds the maximum"},
+          {300, "image/png", png, {}, kHttpStatus, "image request answered with status 300"},
+          {200, "text/html", png, {}, kUnsupported, "content type \"text/html\" is not an image"},
+          {200, "image/gif", png, {}, kUnsupported, "the bytes served as image/gif are not such"},
+          {200, "image/png", png.substr(0, 7), {}, kUnsupported, "the bytes served as image/png"},
+          {200, "image/png", "stall", {.timeout = {}}, kTimedOut, "The request timed out."},
+          {302, "->", "file:///etc/passwd", {}, kUnsupported, "unsupported URL"},
+      };
+  quorvel::testing::Gate gate;
+  quorvel::testing::LoopbackServer server, closed;
+  server.server().Get(R"(/(\d+))", [&](const httplib::Request& request, httplib::Response& res) {
+    const auto& [status, type, body, options, code, text] = rows[std::stoul(request.matches[1])];
+    if (body == "stall") gate.waitOpen();
+    if (type == "->") return res.set_redirect(body);
+    res.status = status;
+    res.set_content(body, type);
+  });
+  server.start();
+  const std::string stored =
+      "file://" + home.path().string() + "/Containers/com.example.x%2By/tmp/";
+  for (size_t n = 0; n < std::size(rows); ++n) {
+    const auto& [status, type, body, options, code, text] = rows[n];
+    const auto result = load(server.url("/" + std::to_string(n)), options);
+    EXPECT_EQ(result.status.code(), code) << n << ": " << result.status.localizedDescription();
+    EXPECT_TRUE(result.ok() || result.status.localizedDescription().starts_with(text)) << n;
+    if (!result.ok()) continue;
+    EXPECT_EQ(result.value->type, text) << n;
+    EXPECT_EQ(result.value->identifier, "image");
+    ASSERT_TRUE(result.value->url.starts_with(stored)) << result.value->url;
+    const std::filesystem::path file = folder / result.value->url.substr(stored.size());
+    EXPECT_EQ(file.extension(), text == "public.jpeg" ? ".jpg" : text.substr(text.size() - 4));
+    EXPECT_EQ(quorvel::testing::readFileBytes(file), body) << n;
+    EXPECT_EQ(permissions(file), 0600u);
   }
-  void TearDown() override { gate_.open(); }
-
-  AttachmentResult load(const std::string& url, AttachmentOptions options = {}) {
-    auto delivery = net::testing::awaitDelivery<AttachmentResult>(
-        [&](auto completion) { loadAttachment(url, options, completion); });
-    std::lock_guard lock(delivery->mutex);
-    EXPECT_EQ(delivery->calls, 1) << url;
-    return delivery->response.value_or(AttachmentResult(Status::TimedOut("no call")));
+  gate.open();
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 5);
+  EXPECT_EQ(permissions(folder), 0700u);
+  const std::string refused = closed.start();
+  closed.stop();
+  for (const std::string& url : {refused, "https" + refused.substr(4)}) {
+    EXPECT_EQ(load(url).status, Status::Network("Could not connect to the server.")) << url;
   }
-
-  quorvel::testing::ScopedHome home_;
-  LocalTestServer server_;
-  net::testing::Gate gate_;
-  std::atomic<int> stalledRequests_{0};
-};
-
-TEST_F(AttachmentLoaderTest, StoresAPngAsAPrivateFile) {
-  AttachmentResult result = load(server_.url("/image.png"));
-  ASSERT_OK(result.status);
-  EXPECT_EQ(result.value->identifier, "image");
-  EXPECT_EQ(result.value->type, "public.png");
-  std::filesystem::path file = pathOf(result.value->url);
-  EXPECT_EQ(file.parent_path(), home_.path() / "Containers" / "com.example.notifications" / "tmp");
-  EXPECT_EQ(file.extension(), ".png");
-  EXPECT_EQ(quorvel::testing::readFileBytes(file), kPng);
-  EXPECT_EQ(permissions(file), 0600);
-  EXPECT_EQ(permissions(file.parent_path()), 0700);
-}
-
-TEST_F(AttachmentLoaderTest, NamesTheTypeOfEachImageKind) {
-  struct Row {
-    std::string path;
-    std::string type;
-    std::string extension;
+  for (const std::string& url : {std::string("file:///etc/passwd"), "http:" + refused.substr(6)}) {
+    EXPECT_EQ(load(url).status, Status::InvalidArgument("image address must be http or https"));
+  }
+  const std::string png0 = server.url("/0");
+  const std::tuple<nlohmann::json, AttachmentOptions, int> helperRows[] = {
+      // userInfo, options -> attachments (none to fetch: delivered within the call)
+      {{{"fcm_options", {{"image", png0}}}}, {}, 1},
+      {{{"fcm_options", {{"image", png0}}}}, {.maxBytes = 4}, 0},
+      {{{"fcm_options", {{"image", ""}}}}, {}, -1},
+      {{{"fcm_options", {{"image", 5}}}}, {}, -1},
+      {{{"fcm_options", png0}}, {}, -1},
+      {{{"image", png0}}, {}, -1},
+      {nlohmann::json::array(), {}, -1},
   };
-  for (const Row& row : {Row{"/image.jpg", "public.jpeg", ".jpg"},
-                         Row{"/image.gif", "com.compuserve.gif", ".gif"}}) {
-    AttachmentResult result = load(server_.url(row.path));
-    ASSERT_OK(result.status) << row.path;
-    EXPECT_EQ(result.value->type, row.type);
-    EXPECT_EQ(pathOf(result.value->url).extension(), row.extension);
+  FIRMessagingExtensionHelper helper;
+  for (const auto& [userInfo, options, attachments] : helperRows) {
+    helper.setOptions(options);
+    UNNotificationContent::Fields fields;
+    fields.userInfo = userInfo;
+    auto content = std::make_shared<usernotifications::UNMutableNotificationContent>(fields);
+    std::atomic<int> calls = 0, callsWithin = 0;
+    EXPECT_EQ(quorvel::testing::awaitCompletion<std::shared_ptr<UNNotificationContent>>(
+                  [&](auto handler) {
+                    helper.populateNotificationContent(
+                        content, [&calls, handler](auto c) { ++calls, handler(c); });
+                    callsWithin = calls.load();
+                  }),
+              content);
+    EXPECT_TRUE(attachments >= 0 || callsWithin == 1) << userInfo;
+    fields.attachments = content->attachments();
+    EXPECT_EQ(fields.attachments.size(), std::max(attachments, 0)) << userInfo;
+    EXPECT_EQ(content->fields(), fields);
   }
-}
-
-TEST_F(AttachmentLoaderTest, EveryLoadGetsItsOwnFile) {
-  AttachmentResult first = load(server_.url("/image.png"));
-  AttachmentResult second = load(server_.url("/image.png"));
-  ASSERT_OK(first.status);
-  ASSERT_OK(second.status);
-  EXPECT_NE(first.value->url, second.value->url);
-}
-
-TEST_F(AttachmentLoaderTest, RefusesAddressesThatAreNotHttp) {
-  for (const char* url :
-       {"file:///etc/passwd", "FILE:///etc/passwd", "ftp://127.0.0.1/x.png",
-        "data:image/png;base64,iVBORw0KGgo=", "/etc/passwd", "", "httpx://host/x.png"}) {
-    AttachmentResult result = load(url);
-    EXPECT_EQ(result.status.code(), Status::Code::kInvalidArgument) << url;
-    EXPECT_EQ(result.status.localizedDescription(), "image address must be http or https") << url;
-  }
-  EXPECT_FALSE(std::filesystem::exists(home_.path() / "Containers"));
-}
-
-TEST_F(AttachmentLoaderTest, RefusesARedirectToALocalFile) {
-  AttachmentResult result = load(server_.url("/to-passwd"));
-  EXPECT_FALSE(result.ok());
-  EXPECT_FALSE(std::filesystem::exists(home_.path() / "Containers"));
-}
-
-TEST_F(AttachmentLoaderTest, RefusesContentThatIsNoAttachableImage) {
-  AttachmentResult html = load(server_.url("/page.html"));
-  EXPECT_EQ(html.status.code(), Status::Code::kUnsupported);
-  EXPECT_EQ(html.status.localizedDescription(),
-            "content type \"text/html\" is not an image a notification can show");
-  EXPECT_EQ(load(server_.url("/image.webp")).status.code(), Status::Code::kUnsupported);
-  AttachmentResult fake = load(server_.url("/fake.png"));
-  EXPECT_EQ(fake.status.code(), Status::Code::kUnsupported);
-  EXPECT_EQ(fake.status.localizedDescription(),
-            "the bytes served as image/png are not such an image");
-}
-
-TEST_F(AttachmentLoaderTest, RefusesAnErrorStatus) {
-  AttachmentResult result = load(server_.url("/missing.png"));
-  EXPECT_EQ(result.status.code(), Status::Code::kHttpStatus);
-  EXPECT_EQ(result.status.localizedDescription(), "image request answered with status 404");
-}
-
-TEST_F(AttachmentLoaderTest, RefusesAnImageOverTheCap) {
-  AttachmentOptions options;
-  options.maxBytes = 1024;
-  EXPECT_EQ(load(server_.url("/huge.png"), options).status.code(), Status::Code::kTooLarge);
-  EXPECT_FALSE(
-      std::filesystem::exists(home_.path() / "Containers" / "com.example.notifications" / "tmp"));
-}
-
-TEST_F(AttachmentLoaderTest, GivesUpOnAStalledServer) {
-  AttachmentOptions options;
-  options.timeout = std::chrono::milliseconds(300);
-  EXPECT_EQ(load(server_.url("/stalled.png"), options).status.code(), Status::Code::kTimedOut);
-  EXPECT_EQ(stalledRequests_.load(), 1);
-}
-
-TEST_F(AttachmentLoaderTest, ReportsARefusedConnection) {
-  net::testing::RefusingPort port;
-  AttachmentResult result = load("http://127.0.0.1:" + std::to_string(port.port()) + "/image.png");
-  EXPECT_EQ(result.status.code(), Status::Code::kNetwork);
-}
-
-TEST_F(AttachmentLoaderTest, RefusesAFolderThatIsALink) {
+  EXPECT_EQ(quorvel::testing::awaitCompletion<std::shared_ptr<UNNotificationContent>>(
+                [&](auto handler) { helper.populateNotificationContent(nullptr, handler); }),
+            nullptr);
+  std::filesystem::permissions(folder, std::filesystem::perms::all);
+  EXPECT_OK(load(png0).status);
+  EXPECT_EQ(permissions(folder), 0700u);
   quorvel::testing::TempDir elsewhere;
-  std::filesystem::path container = home_.path() / "Containers" / "com.example.notifications";
-  std::filesystem::create_directories(container);
-  std::filesystem::create_directory_symlink(elsewhere.path(), container / "tmp");
-  AttachmentResult result = load(server_.url("/image.png"));
-  EXPECT_EQ(result.status.code(), Status::Code::kIOError);
-  EXPECT_EQ(result.status.localizedDescription(),
-            (container / "tmp").string() + " is not a directory of this user; refusing to use it");
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directory_symlink(elsewhere.path(), folder);
+  EXPECT_EQ(load(png0).status.code(), kIOError);
   EXPECT_TRUE(std::filesystem::is_empty(elsewhere.path()));
-}
-
-TEST_F(AttachmentLoaderTest, TightensAnOpenFolder) {
-  std::filesystem::path directory =
-      home_.path() / "Containers" / "com.example.notifications" / "tmp";
-  std::filesystem::create_directories(directory);
-  std::filesystem::permissions(directory, std::filesystem::perms::all);
-  ASSERT_OK(load(server_.url("/image.png")).status);
-  EXPECT_EQ(permissions(directory), 0700);
-}
-
-TEST(ImageTypeForMimeTypeTest, KnowsTheThreeAttachableImageKinds) {
-  EXPECT_EQ(imageTypeForMimeType("image/png"), "public.png");
-  EXPECT_EQ(imageTypeForMimeType("image/jpeg"), "public.jpeg");
-  EXPECT_EQ(imageTypeForMimeType("image/gif"), "com.compuserve.gif");
-  EXPECT_EQ(imageTypeForMimeType("image/svg+xml"), std::nullopt);
-  EXPECT_EQ(imageTypeForMimeType("application/octet-stream"), std::nullopt);
-  EXPECT_EQ(imageTypeForMimeType(""), std::nullopt);
+  foundation::setMainBundleIdentifier("..");
+  EXPECT_EQ(load(png0).status, Status::IOError("bundle identifier \"..\" cannot name a folder"));
 }
 
 }  // namespace

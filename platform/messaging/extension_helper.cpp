@@ -1,5 +1,7 @@
 #include "platform/messaging/extension_helper.h"
 
+#include <nlohmann/json.hpp>
+
 namespace platform::messaging {
 
 std::optional<std::string> imageAddress(const nlohmann::json& userInfo) {

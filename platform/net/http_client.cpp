@@ -28,29 +28,12 @@ constexpr long kStallSeconds = 10;
 // Room a JSON parser needs past the end of the body, reserved up front so
 // that the body need not be copied to parse it.
 constexpr size_t kParserPadding = 64;
+// Left as they are in query names and values, besides the unreserved bytes.
+constexpr std::string_view kKeptInQuery = "/?";
 
 void initializeCurlOnce() {
   static std::once_flag once;
   std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
-bool keptInQuery(unsigned char c) {
-  return std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~' || c == '/' || c == '?';
-}
-
-void appendEscaped(std::string& out, std::string_view text) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  for (const char ch : text) {
-    const auto c = static_cast<unsigned char>(ch);
-    // isalnum on a plain byte, independent of the process locale.
-    if (c < 0x80 && keptInQuery(c)) {
-      out += ch;
-    } else {
-      out += '%';
-      out += kHex[c >> 4];
-      out += kHex[c & 0xF];
-    }
-  }
 }
 
 struct Transfer {
@@ -114,6 +97,21 @@ struct CurlDeleter {
 
 }  // namespace
 
+std::string percentEscape(std::string_view text, std::string_view keep) {
+  std::string out;
+  while (!text.empty()) {
+    const size_t kept = std::min(text.find_first_of(keep), text.size());
+    if (kept > 0) {
+      char* escaped = curl_easy_escape(nullptr, text.data(), static_cast<int>(kept));
+      if (escaped != nullptr) out += escaped;
+      curl_free(escaped);
+    }
+    if (kept < text.size()) out += text[kept];
+    text.remove_prefix(std::min(kept + 1, text.size()));
+  }
+  return out;
+}
+
 std::string encodeURL(std::string_view url, const Parameters& parameters) {
   if (parameters.empty()) return std::string(url);
   const size_t fragment = std::min(url.find('#'), url.size());
@@ -129,9 +127,9 @@ std::string encodeURL(std::string_view url, const Parameters& parameters) {
   for (const auto& [name, value] : parameters) {
     if (!first) out += '&';
     first = false;
-    appendEscaped(out, name);
+    out += percentEscape(name, kKeptInQuery);
     out += '=';
-    appendEscaped(out, value);
+    out += percentEscape(value, kKeptInQuery);
   }
   out += url.substr(fragment);
   return out;

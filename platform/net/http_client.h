@@ -51,6 +51,10 @@ struct RequestOptions {
   bool httpOnly = false;
 };
 
+// `text` with every byte but letters, digits, "-._~" and those in `keep`
+// percent-escaped ("%2F"), by libcurl.
+std::string percentEscape(std::string_view text, std::string_view keep = {});
+
 // `url` with `parameters` appended as a query: "?name=value&..." (or "&..."
 // when `url` already has a query, before any "#fragment"). Names and values
 // are percent-escaped, keeping only letters, digits, "-._~" and "/?".

@@ -31,7 +31,7 @@ foundation::Result<std::shared_ptr<const JSONDocument>> JSONDocument::parse(std:
   }
   document->bytes_.resize(length);
   document->root_ = root;
-  return std::move(document);
+  return document;
 }
 
 std::shared_ptr<const JSONDocument> JSONDocument::null() {

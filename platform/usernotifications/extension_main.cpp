@@ -85,7 +85,7 @@ Result<std::string> readAll(std::istream& stream, const std::string& name) {
   if (stream.bad()) {
     return Status::IOError("cannot read payload " + name);
   }
-  return std::move(bytes);
+  return bytes;
 }
 
 Result<std::string> readPayloadBytes(const std::string& source, std::istream& in) {
@@ -120,7 +120,7 @@ Result<nlohmann::json> parsePayload(const std::string& bytes, const std::string&
       return Status::Parse("payload " + name + " is nested deeper than " +
                            std::to_string(kMaxPayloadNesting) + " levels");
     }
-    return std::move(payload);
+    return payload;
   } catch (const nlohmann::json::parse_error& error) {
     // The library's message names the byte where reading stopped.
     std::string detail = error.what();

@@ -1,5 +1,7 @@
 #include "platform/usernotifications/notification_content.h"
 
+#include <ostream>
+
 namespace platform::usernotifications {
 
 UNNotificationContent::Fields UNNotificationContent::fields() const {

@@ -7,11 +7,11 @@
 #pragma once
 
 #include <cstdint>
+#include <iosfwd>
 #include <memory>
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <optional>
-#include <ostream>
 #include <string>
 #include <vector>
 

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <nlohmann/json.hpp>
 
 #include "platform/foundation/uuid.h"
 
@@ -91,7 +92,7 @@ Result<Fields> contentFieldsFromPayload(const nlohmann::json& payload) {
   Fields fields;
   fields.userInfo = payload;
   auto aps = payload.find("aps");
-  if (aps == payload.end() || aps->is_null()) return std::move(fields);
+  if (aps == payload.end() || aps->is_null()) return fields;
   if (!aps->is_object()) return wrongType("aps", "an object", *aps);
 
   const nlohmann::json null;
@@ -105,7 +106,7 @@ Result<Fields> contentFieldsFromPayload(const nlohmann::json& payload) {
                         readString(*aps, "thread-id", "aps", fields.threadIdentifier)}) {
     if (!status.ok()) return status;
   }
-  return std::move(fields);
+  return fields;
 }
 
 Result<std::shared_ptr<UNNotificationRequest>> UNNotificationRequest::fromPayload(
