@@ -46,7 +46,9 @@ class WidgetsEndToEndTest : public ::testing::Test {
       const std::string program = args[0] == "host" ? "quorvel-host" : "QuorvelWidgetsExtension";
       const auto result = runProcess(program, {args.begin() + 1, args.end()});
       EXPECT_EQ(result.exitCode, row.exit) << row.command << "\n" << result.err;
-      if (row.out != "*") EXPECT_EQ(result.out, row.out) << row.command;
+      if (row.out != "*") {
+        EXPECT_EQ(result.out, row.out) << row.command;
+      }
       EXPECT_NE(result.err.find(row.err), std::string::npos) << row.command << "\n" << result.err;
     }
   }
@@ -202,7 +204,9 @@ TEST_F(WidgetsEndToEndTest, ThemeSetByTheHostColoursTheView) {
   const std::string dynamic = R"({"dynamic":{"dark":)" + dark + R"(,"light":)" + light + "}}";
   for (const auto& [theme, colour] :
        {std::pair{"", dynamic}, {"dark", dark}, {"light", light}, {"system", dynamic}}) {
-    if (*theme) ASSERT_EQ(runProcess("quorvel-host", {"theme", "set", theme}).exitCode, 0);
+    if (*theme) {
+      ASSERT_EQ(runProcess("quorvel-host", {"theme", "set", theme}).exitCode, 0);
+    }
     const json view = request("placeholder --kind QuorvelMediumWidget")["entries"][0]["view"];
     json background;
     for (const json& modifier : view["modifiers"]) {
@@ -413,8 +417,9 @@ TEST_F(FaultTest, UnusableStoreOrSuiteIsNamedAndLeftAsItWas) {
     EXPECT_NE(result.err.find("error: cannot "), std::string::npos) << result.err;
     EXPECT_NE(result.err.find(row.failure), std::string::npos) << result.err;
     // Opening the store blocks the request past a short deadline.
-    if (&row == rows)
+    if (&row == rows) {
       EXPECT_EQ(widget("timeline --kind QuorvelSmallWidget --deadline 0.5").exitCode, 3);
+    }
     row.undo();
     EXPECT_EQ(state(), stored_);
   }

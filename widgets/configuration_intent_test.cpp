@@ -22,7 +22,9 @@ TEST(ConfigurationIntentTest, RawValuesZeroToSixAreTheOnlyCodes) {
                             std::intptr_t{6}, std::intptr_t{7}, INTPTR_MAX}) {
     const auto code = configurationIntentResponseCodeFromRawValue(raw);
     EXPECT_EQ(code.has_value(), raw >= 0 && raw <= 6) << raw;
-    if (code) EXPECT_EQ(rawValue(*code), raw);
+    if (code) {
+      EXPECT_EQ(rawValue(*code), raw);
+    }
   }
   EXPECT_EQ(ConfigurationIntentResponse().valueForKey("code"), 0);
   ConfigurationIntentResponse response(Code::kInProgress, std::nullopt);
