@@ -4,6 +4,7 @@
 
 #include "platform/foundation/bundle.h"
 #include "platform/ui/render.h"
+#include "platform/widgetkit/timeline.h"
 #include "views/entry_views.h"
 
 namespace {
@@ -37,12 +38,14 @@ void render(benchmark::State& state, const platform::ui::View& view, platform::u
 }
 
 void BM_RenderSmallPNG(benchmark::State& state) {
-  render(state, quorvel::QuorvelWidgetsEntrySmallView{kEntry, "x://"}.body(), {170, 170});
+  render(state, quorvel::QuorvelWidgetsEntrySmallView{kEntry, "x://"}.body(),
+         platform::widgetkit::displaySizeOf(platform::widgetkit::WidgetFamily::systemSmall));
 }
 BENCHMARK(BM_RenderSmallPNG)->Unit(benchmark::kMillisecond);
 
 void BM_RenderMediumPNG(benchmark::State& state) {
-  render(state, quorvel::QuorvelWidgetsEntryMediumView{kEntry, "x://"}.body(), {364, 170});
+  render(state, quorvel::QuorvelWidgetsEntryMediumView{kEntry, "x://"}.body(),
+         platform::widgetkit::displaySizeOf(platform::widgetkit::WidgetFamily::systemMedium));
 }
 BENCHMARK(BM_RenderMediumPNG)->Unit(benchmark::kMillisecond);
 

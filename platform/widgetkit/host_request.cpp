@@ -40,7 +40,7 @@ ordered_json entryJSON(const HostEntry& entry) {
   if (data.is_object()) {
     for (auto it = data.begin(); it != data.end(); ++it) out[it.key()] = it.value();
   }
-  out["view"] = ordered_json::parse(ui::dumpView(entry.view).dump());
+  out["view"] = ui::dumpView(entry.view);
   return out;
 }
 

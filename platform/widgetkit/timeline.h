@@ -15,6 +15,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/ui/geometry.h"
+
 namespace platform::widgetkit {
 
 enum class WidgetFamily { systemSmall, systemMedium, systemLarge, systemExtraLarge };
@@ -25,11 +27,7 @@ std::string_view familyName(WidgetFamily family);
 std::optional<WidgetFamily> familyNamed(std::string_view name);
 void PrintTo(WidgetFamily family, std::ostream* out);
 
-struct Size {
-  double width = 0;   // points
-  double height = 0;  // points
-  friend bool operator==(const Size&, const Size&) = default;
-};
+using Size = platform::ui::Size;  // points
 
 // The size the host gives a widget of `family`: systemSmall 170x170,
 // systemMedium 364x170, systemLarge 364x382, systemExtraLarge 715x330.
