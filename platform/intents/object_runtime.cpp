@@ -1,33 +1,16 @@
 #include "platform/intents/object_runtime.h"
 
-#include <map>
-#include <mutex>
 #include <nlohmann/json.hpp>
+
+#include "platform/foundation/named_registry.h"
 
 namespace platform::intents {
 namespace {
 
 using foundation::Status;
 
-struct Registry {
-  std::mutex mutex;
-  std::map<std::string, ObjectClass, std::less<>> classes;
-};
-
-Registry& registry() {
-  static Registry* instance = new Registry();  // never destroyed: lookups may run during exit
-  return *instance;
-}
-
-// Copies the factory out so that it runs without the lock held: an
-// initializer may itself look classes up.
-template <class Factory>
-Factory findFactory(std::string_view name, Factory ObjectClass::*member) {
-  Registry& classes = registry();
-  std::lock_guard<std::mutex> lock(classes.mutex);
-  auto found = classes.classes.find(name);
-  if (found == classes.classes.end()) return nullptr;
-  return found->second.*member;
+foundation::NamedRegistry<ObjectClass>& classes() {
+  return foundation::NamedRegistry<ObjectClass>::shared();
 }
 
 }  // namespace
@@ -47,38 +30,25 @@ Status registerClass(ObjectClass objectClass) {
     return Status::InvalidArgument("class \"" + objectClass.name +
                                    "\" needs both initializers to be registered");
   }
-  Registry& classes = registry();
-  std::lock_guard<std::mutex> lock(classes.mutex);
-  if (classes.classes.count(objectClass.name) != 0) {
-    return Status::InvalidArgument("class \"" + objectClass.name + "\" is already registered");
-  }
   std::string name = objectClass.name;
-  classes.classes.emplace(std::move(name), std::move(objectClass));
+  if (!classes().add(name, std::move(objectClass))) {
+    return Status::InvalidArgument("class \"" + name + "\" is already registered");
+  }
   return Status::okStatus();
 }
 
-bool isClassRegistered(std::string_view name) {
-  Registry& classes = registry();
-  std::lock_guard<std::mutex> lock(classes.mutex);
-  return classes.classes.find(name) != classes.classes.end();
-}
+bool isClassRegistered(std::string_view name) { return classes().find(name).has_value(); }
 
-std::vector<std::string> registeredClassNames() {
-  Registry& classes = registry();
-  std::lock_guard<std::mutex> lock(classes.mutex);
-  std::vector<std::string> names;
-  for (const auto& entry : classes.classes) names.push_back(entry.first);
-  return names;
-}
+std::vector<std::string> registeredClassNames() { return classes().names(); }
 
 std::shared_ptr<NSObject> createInstance(std::string_view name) {
-  auto make = findFactory(name, &ObjectClass::make);
-  return make ? make() : nullptr;
+  auto found = classes().find(name);
+  return found ? found->make() : nullptr;
 }
 
 std::shared_ptr<NSObject> createInstance(std::string_view name, const NSCoder& coder) {
-  auto make = findFactory(name, &ObjectClass::makeFromArchive);
-  return make ? make(coder) : nullptr;
+  auto found = classes().find(name);
+  return found ? found->makeFromArchive(coder) : nullptr;
 }
 
 }  // namespace platform::intents

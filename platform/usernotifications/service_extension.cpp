@@ -1,21 +1,14 @@
 #include "platform/usernotifications/service_extension.h"
 
-#include <map>
-#include <mutex>
+#include "platform/foundation/named_registry.h"
 
 namespace platform::usernotifications {
 namespace {
 
 using foundation::Status;
 
-struct Registry {
-  std::mutex mutex;
-  std::map<std::string, ServiceExtensionFactory, std::less<>> factories;
-};
-
-Registry& registry() {
-  static Registry* instance = new Registry();  // never destroyed: lookups may run during exit
-  return *instance;
+foundation::NamedRegistry<ServiceExtensionFactory>& principalClasses() {
+  return foundation::NamedRegistry<ServiceExtensionFactory>::shared();
 }
 
 }  // namespace
@@ -30,25 +23,15 @@ Status registerPrincipalClass(std::string name, ServiceExtensionFactory factory)
   if (!factory) {
     return Status::InvalidArgument("principal class \"" + name + "\" needs a factory");
   }
-  Registry& classes = registry();
-  std::lock_guard<std::mutex> lock(classes.mutex);
-  if (classes.factories.count(name) != 0) {
+  if (!principalClasses().add(name, std::move(factory))) {
     return Status::InvalidArgument("principal class \"" + name + "\" is already registered");
   }
-  classes.factories.emplace(std::move(name), std::move(factory));
   return Status::okStatus();
 }
 
 std::shared_ptr<UNNotificationServiceExtension> createPrincipalClass(std::string_view name) {
-  ServiceExtensionFactory factory;
-  {
-    Registry& classes = registry();
-    std::lock_guard<std::mutex> lock(classes.mutex);
-    auto found = classes.factories.find(name);
-    if (found == classes.factories.end()) return nullptr;
-    factory = found->second;
-  }
-  return factory();
+  auto factory = principalClasses().find(name);
+  return factory ? (*factory)() : nullptr;
 }
 
 }  // namespace platform::usernotifications
