@@ -39,7 +39,7 @@
 // wrap it). The empty view dumps as {"type":"EmptyView","modifiers":[]}.
 #pragma once
 
-#include <nlohmann/json.hpp>
+#include <nlohmann/json_fwd.hpp>
 
 #include "platform/ui/color.h"
 #include "platform/ui/font.h"
