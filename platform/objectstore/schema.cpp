@@ -17,13 +17,6 @@ Registry& registry() {
 
 }  // namespace
 
-const PropertySchema* ObjectSchema::property(const std::string& name) const {
-  for (const auto& p : properties) {
-    if (p.name == name) return &p;
-  }
-  return nullptr;
-}
-
 void registerObjectType(const ObjectSchema& schema) {
   Registry& r = registry();
   std::lock_guard lock(r.mutex);

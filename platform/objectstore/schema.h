@@ -64,8 +64,6 @@ struct ObjectSchema {
   std::string className;
   std::string primaryKey;
   std::vector<PropertySchema> properties;
-
-  const PropertySchema* property(const std::string& name) const;
 };
 
 namespace detail {
