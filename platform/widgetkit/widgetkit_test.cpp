@@ -3,8 +3,6 @@
 // is told. Run in-process on a bundle of test widgets.
 #include <gtest/gtest.h>
 
-#include <thread>
-
 #include "platform/foundation/dispatch/dispatch_queue.h"
 #include "platform/ui/color.h"
 #include "platform/widgetkit/bundle_entry.h"
@@ -35,7 +33,6 @@ class Provider : public TimelineProvider<Entry> {
     Timeline<Entry> timeline{{{{}, 3}, {system_clock::time_point{} + 1500ms, 4}},
                              TimelineReloadPolicy::never()};
     if (kind_ == "Empty") timeline = {};
-    if (kind_ == "Late") std::this_thread::sleep_for(300ms);  // blocks past the deadline
     if (kind_ == "Later") {
       foundation::DispatchQueue::main().async([done, timeline] { done(timeline); });
     } else if (kind_ != "Mute") {
@@ -51,7 +48,7 @@ struct Bundle : WidgetBundle {
   std::string bundleIdentifier() const override { return "example.bundle"; }
   std::vector<WidgetConfiguration> body() const override {
     std::vector<WidgetConfiguration> widgets;
-    for (const char* kind : {"Later", "Mute", "Late", "Empty"}) {
+    for (const char* kind : {"Later", "Mute", "Empty"}) {
       widgets.push_back(staticConfiguration<Entry>(
           kind, std::make_shared<const Provider>(kind),
           [](const Entry&) { return ui::View(ui::Color::clear()); },
@@ -80,7 +77,6 @@ TEST(BundleEntryTest, AnswersArriveInTimeOnceOrNotAtAll) {
        R"("entries":[{"date":"1970-01-01T00:00:00.000Z","value":2,"view":{)"},
       {"timeline", "Empty", "30", kExitAnswered, R"({"request":"timeline","kind":"Empty")"},
       {"timeline", "Mute", "0.2", kExitNoAnswer, ""},
-      {"timeline", "Late", "0.1", kExitNoAnswer, ""},
   };
   for (const auto& row : rows) {
     std::filesystem::remove(out);
