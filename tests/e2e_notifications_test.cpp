@@ -91,8 +91,16 @@ TEST(NotificationsEndToEndTest, PayloadsOptionsAndImageServers) {
         json::parse(row.args.ends_with(output) ? testing::readFileBytes(output) : result.out);
     EXPECT_EQ(out.begin().key() + " " + out.begin().value().get<std::string>(),
               "deliveredBy " + row.deliveredBy);
-    EXPECT_EQ(out["content"]["title"], "BTC is up");
-    EXPECT_EQ(out["content"]["body"].get<std::string>().rfind("Bitcoin rose 5.2%", 0), 0u);
+    const std::string content = out["content"].dump();
+    if (!row.args.ends_with("file_image.json")) {  // the others are the ordinary payload's
+      EXPECT_EQ(content.substr(0, content.find("\"attachments\"")),
+                R"({"title":"BTC is up","subtitle":"Portfolio","body":"Bitcoin rose 5.2% in the )"
+                R"(last 24 hours.","badge":3,"sound":"default","categoryIdentifier":"price-alert",)"
+                R"("threadIdentifier":"BTCUSDT",)");
+    }
+    if (&row == rows) {
+      EXPECT_EQ(out["content"]["userInfo"].dump(), nlohmann::json::parse(ordinary).dump());
+    }
     ASSERT_EQ(out["content"]["attachments"].size(), row.attachments) << result.out;
     if (row.attachments == 0) {
       EXPECT_TRUE(!std::filesystem::exists(folder) || std::filesystem::is_empty(folder));
@@ -108,12 +116,6 @@ TEST(NotificationsEndToEndTest, PayloadsOptionsAndImageServers) {
     EXPECT_EQ(testing::readFileBytes(file), kPng);
     std::filesystem::remove(file);
   }
-  const auto first = runProcess("QuorvelNotificationsExtension", testing::words(rows[0].args));
-  EXPECT_EQ(json::parse(first.out)["content"].dump(),
-            R"({"title":"BTC is up","subtitle":"Portfolio","body":"Bitcoin rose 5.2% in the last )"
-            R"(24 hours.","badge":3,"sound":"default","categoryIdentifier":"price-alert",)"
-            R"("threadIdentifier":"BTCUSDT","attachments":[],"userInfo":)" +
-                nlohmann::json::parse(ordinary).dump() + "}");
 }
 
 }  // namespace

@@ -34,12 +34,6 @@ TempDir::TempDir() {
 
 TempDir::~TempDir() {
   std::error_code ec;
-  // Tests make folders unwritable on purpose; give them back before removal.
-  for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);
-       !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-    std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ec);
-  }
   std::filesystem::remove_all(path_, ec);
 }
 
