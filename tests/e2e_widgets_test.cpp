@@ -38,16 +38,6 @@ struct Row {
 
 class WidgetsEndToEndTest : public ::testing::Test {
  protected:
-  void expectRows(const std::vector<Row>& rows) {
-    for (const Row& row : rows) {
-      auto args = words(row.command);
-      const std::string program = args[0] == "host" ? "quorvel-host" : "QuorvelWidgetsExtension";
-      const auto result = runProcess(program, {args.begin() + 1, args.end()});
-      EXPECT_EQ(result.exitCode, row.exit) << row.command << "\n" << result.err;
-      EXPECT_EQ(result.out, row.out) << row.command;
-      EXPECT_NE(result.err.find(row.err), std::string::npos) << row.command << "\n" << result.err;
-    }
-  }
   ProcessResult widget(const std::string& line, const testing::ProcessOptions& options = {}) {
     return runProcess("QuorvelWidgetsExtension", words(line + " --json -"), options);
   }
@@ -76,11 +66,12 @@ class WidgetsEndToEndTest : public ::testing::Test {
   std::string out_;
 };
 
-TEST_F(WidgetsEndToEndTest, ExtensionCommandLines) {
+TEST_F(WidgetsEndToEndTest, CommandLines) {
   const std::string widget = R"("families":["system{}"],"displayName":"Portfolio","description":)"
                              R"("Keep an eye on your portfolio's value and its 24-hour change."}})";
   const std::string unwritable = file("missing/out");
-  expectRows({
+  const std::string list = "btcusdt BTC 0.25\nethbtc ETH 1e-08\nX1USDC XONE 3\nBNB BNB 4\n";
+  const Row rows[] = {
       {"x describe", 0,
        R"({"widgets":[{"kind":"QuorvelSmallWidget",)" + fmt::format(fmt::runtime(widget), "Small") +
            R"(,{"kind":"QuorvelMediumWidget",)" + fmt::format(fmt::runtime(widget), "Medium") +
@@ -94,7 +85,50 @@ TEST_F(WidgetsEndToEndTest, ExtensionCommandLines) {
       {"x placeholder --kind QuorvelSmallWidget --deadline 0", 2, "", "--deadline"},
       {"x placeholder --kind QuorvelSmallWidget --deadline nan", 2, "", "must be finite"},
       {"x placeholder --kind QuorvelSmallWidget --json " + unwritable, 1, "", unwritable},
-  });
+      {"host holdings list", 0},
+      {"host snapshot show", 0, "no snapshot\n"},
+      {"host theme show", 0, "system\n"},
+      {"host", 2},
+      {"host holdings add btcusdt 0.25", 0},
+      {"host holdings add SOLUSDT 15 --price 98.5 --change -7", 0},
+      {"host holdings add ethbtc 1e-8", 0},
+      {"host holdings add X1USDC 3 --base xone", 0},
+      {"host holdings add BNB 4", 0},
+      {"host holdings add SOLBUSD 16", 0},
+      {"host holdings list", 0,
+       "btcusdt BTC 0.25\nSOLBUSD SOL 16\nethbtc ETH 1e-08\nX1USDC XONE 3\nBNB BNB 4\n"},
+      {"host holdings add BTCUSDT abc", 2, "", R"(amount "abc" is not a finite number)"},
+      {"host holdings add BTCUSDT -1", 2, "", "amount"},
+      {"host holdings add BTC-USDT 1", 2, "", "may hold only letters and digits"},
+      {"host holdings add '' 1", 2, "", "symbol is empty"},
+      {"host holdings add BTCUSDT 1 --price 1,5", 2, "", R"(price "1,5")"},
+      {"host holdings add ADAUSDT 0", 0},
+      {"host holdings remove sol", 0},
+      {"host holdings remove SOL", 1, "", "no holding of SOL"},
+      {"host holdings import " + file("a", R"([{"symbol":"ADAUSDT","amount":5},
+          {"symbol":"DOTUSDT","amount":0,"base":"polka"}])"),
+       0, "", "imported 2 holding(s)"},
+      {"host holdings import " + file("b", "["), 2, "", "is not JSON"},
+      {"host holdings import " + file("c", "{}"), 2, "", "must hold a JSON array"},
+      {"host holdings import " + file("d", R"([{"symbol":"AUSDT","amount":1},2])"), 2, "",
+       "element 1 of " + file("d") + ": is not an object"},
+      {"host holdings import " + file("e", R"([{"amount":1}])"), 2, "", "needs a string"},
+      {"host holdings import " + file("f", R"([{"symbol":"A","amount":"1"}])"), 2, "", "number"},
+      {"host holdings import " + file("g", R"([{"symbol":"A","amount":-1}])"), 2, "", "at least"},
+      {"host holdings import " + file("none"), 2, "", "cannot read"},
+      {"host holdings list", 0, list + "ADAUSDT ADA 5\nDOTUSDT POLKA 0\n"},
+      {"host theme set dark", 0},
+      {"host theme show", 0, "dark\n"},
+      {"host theme set blue", 2},
+  };
+  for (const Row& row : rows) {
+    auto args = words(row.command);
+    const std::string program = args[0] == "host" ? "quorvel-host" : "QuorvelWidgetsExtension";
+    const auto result = runProcess(program, {args.begin() + 1, args.end()});
+    EXPECT_EQ(result.exitCode, row.exit) << row.command << "\n" << result.err;
+    EXPECT_EQ(result.out, row.out) << row.command;
+    EXPECT_NE(result.err.find(row.err), std::string::npos) << row.command << "\n" << result.err;
+  }
 }
 
 // The width and height of a PNG, from its header.
@@ -140,47 +174,6 @@ TEST_F(WidgetsEndToEndTest, ResponsesAndDrawings) {
     drawings.insert(testing::readFileBytes(file("r.png")));
   }
   EXPECT_EQ(drawings.size(), 4u);
-}
-
-TEST_F(WidgetsEndToEndTest, HostCommandLines) {
-  const std::string list = "btcusdt BTC 0.25\nethbtc ETH 1e-08\nX1USDC XONE 3\nBNB BNB 4\n";
-  expectRows({
-      {"host holdings list", 0},
-      {"host snapshot show", 0, "no snapshot\n"},
-      {"host theme show", 0, "system\n"},
-      {"host", 2},
-      {"host holdings add btcusdt 0.25", 0},
-      {"host holdings add SOLUSDT 15 --price 98.5 --change -7", 0},
-      {"host holdings add ethbtc 1e-8", 0},
-      {"host holdings add X1USDC 3 --base xone", 0},
-      {"host holdings add BNB 4", 0},
-      {"host holdings add SOLBUSD 16", 0},
-      {"host holdings list", 0,
-       "btcusdt BTC 0.25\nSOLBUSD SOL 16\nethbtc ETH 1e-08\nX1USDC XONE 3\nBNB BNB 4\n"},
-      {"host holdings add BTCUSDT abc", 2, "", R"(amount "abc" is not a finite number)"},
-      {"host holdings add BTCUSDT -1", 2, "", "amount"},
-      {"host holdings add BTC-USDT 1", 2, "", "may hold only letters and digits"},
-      {"host holdings add '' 1", 2, "", "symbol is empty"},
-      {"host holdings add BTCUSDT 1 --price 1,5", 2, "", R"(price "1,5")"},
-      {"host holdings add ADAUSDT 0", 0},
-      {"host holdings remove sol", 0},
-      {"host holdings remove SOL", 1, "", "no holding of SOL"},
-      {"host holdings import " + file("a", R"([{"symbol":"ADAUSDT","amount":5},
-          {"symbol":"DOTUSDT","amount":0,"base":"polka"}])"),
-       0, "", "imported 2 holding(s)"},
-      {"host holdings import " + file("b", "["), 2, "", "is not JSON"},
-      {"host holdings import " + file("c", "{}"), 2, "", "must hold a JSON array"},
-      {"host holdings import " + file("d", R"([{"symbol":"AUSDT","amount":1},2])"), 2, "",
-       "element 1 of " + file("d") + ": is not an object"},
-      {"host holdings import " + file("e", R"([{"amount":1}])"), 2, "", "needs a string"},
-      {"host holdings import " + file("f", R"([{"symbol":"A","amount":"1"}])"), 2, "", "number"},
-      {"host holdings import " + file("g", R"([{"symbol":"A","amount":-1}])"), 2, "", "at least"},
-      {"host holdings import " + file("none"), 2, "", "cannot read"},
-      {"host holdings list", 0, list + "ADAUSDT ADA 5\nDOTUSDT POLKA 0\n"},
-      {"host theme set dark", 0},
-      {"host theme show", 0, "dark\n"},
-      {"host theme set blue", 2},
-  });
 }
 
 // Holds an exclusive flock on a file, as another process's writer would.
