@@ -76,6 +76,7 @@ TEST_F(WidgetsEndToEndTest, CommandLines) {
        R"({"widgets":[{"kind":"QuorvelSmallWidget",)" + fmt::format(fmt::runtime(widget), "Small") +
            R"(,{"kind":"QuorvelMediumWidget",)" + fmt::format(fmt::runtime(widget), "Medium") +
            "]}\n"},
+      {"x --help", 0, "", "describe"},
       {"x", 2, "", "A subcommand is required"},
       {"x timeline", 2, "", "--kind is required"},
       {"x timeline --kind Nope", 2, "",

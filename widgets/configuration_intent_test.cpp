@@ -41,7 +41,7 @@ TEST(ConfigurationIntentTest, RawValuesZeroToSixAreTheOnlyCodes) {
 
 TEST(ConfigurationIntentTest, ClassesAreMadeByTheirPlainNamesAndArchivesKeepOnlyTheBase) {
   QuorvelWidgets{}.prepare();
-  registerConfigurationIntentClasses();  // a second call changes nothing
+  QuorvelWidgets{}.prepare();  // a second call changes nothing
   EXPECT_FALSE(platform::intents::isClassRegistered("QuorvelWidgetsExtension.ConfigurationIntent"));
   auto intent = platform::intents::createInstanceOf<ConfigurationIntent>("ConfigurationIntent");
   ASSERT_NE(intent, nullptr);
