@@ -1,7 +1,6 @@
-// End-to-end load test: rounds of widget refreshes, each a burst of
-// extension processes against one loopback exchange, store and snapshot
-// suite, while the host keeps adding holdings. Every request must be
-// answered, every snapshot one that a refresh produced, no holding lost.
+// Bursts of widget refreshes against one loopback exchange, store and suite
+// while the host keeps adding holdings: every request answered, every
+// snapshot one a refresh produced, no holding lost.
 #include <gtest/gtest.h>
 
 #include <atomic>

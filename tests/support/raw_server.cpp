@@ -8,7 +8,7 @@
 
 namespace quorvel::testing {
 
-RawServer::RawServer(std::optional<RawReply> reply) : reply_(std::move(reply)) {
+RawServer::RawServer(RawReply reply) : reply_(std::move(reply)) {
   listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
   socklen_t length = sizeof address;
@@ -16,7 +16,6 @@ RawServer::RawServer(std::optional<RawReply> reply) : reply_(std::move(reply)) {
   EXPECT_EQ(::listen(listener_, 64), 0);
   ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
   baseURL_ = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
-  if (!reply_) return;
   acceptor_ = std::thread([this] {
     for (std::unique_lock lock(mutex_); !stopping_;) {
       lock.unlock();
@@ -39,19 +38,19 @@ void RawServer::serve(int fd) {
     got = ::recv(fd, buffer, sizeof buffer, 0);
     head.append(buffer, static_cast<size_t>(std::max<ssize_t>(got, 0)));
   }
-  std::string_view bytes = reply_->bytes;
+  std::string_view bytes = reply_.bytes;
   std::unique_lock lock(mutex_);
-  while (!bytes.empty() && !wake_.wait_for(lock, reply_->pause, [this] { return stopping_; })) {
+  while (!bytes.empty() && !wake_.wait_for(lock, reply_.pause, [this] { return stopping_; })) {
     lock.unlock();
     const ssize_t sent =
-        ::send(fd, bytes.data(), reply_->pause.count() ? 1 : bytes.size(), MSG_NOSIGNAL);
+        ::send(fd, bytes.data(), reply_.pause.count() ? 1 : bytes.size(), MSG_NOSIGNAL);
     lock.lock();
     if (sent <= 0) break;
     bytes.remove_prefix(static_cast<size_t>(sent));
   }
-  if (reply_->hold) wake_.wait(lock, [this] { return stopping_; });
+  if (reply_.hold) wake_.wait(lock, [this] { return stopping_; });
   linger abort{1, 0};  // a zero linger time turns the close into a reset
-  if (reply_->reset) ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+  if (reply_.reset) ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
   std::erase(open_, fd);
   ::close(fd);
 }
@@ -64,7 +63,7 @@ RawServer::~RawServer() {
     for (int fd : open_) ::shutdown(fd, SHUT_RDWR);
   }
   wake_.notify_all();
-  if (acceptor_.joinable()) acceptor_.join();
+  acceptor_.join();
   for (std::thread& thread : threads_) thread.join();
   ::close(listener_);
 }

@@ -1,14 +1,11 @@
-// RawServer: a TCP server on 127.0.0.1 that sends every connection, after
-// its request head, bytes an HTTP server library will not: a body cut by a
-// reset, a chunked body that stops short, a byte a second, a compression it
-// does not have. Stopping it wakes and joins every connection.
+// A TCP server on 127.0.0.1 that answers every request head with bytes an
+// HTTP server library will not send: a body cut by a reset, a byte a second.
 #pragma once
 
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -24,8 +21,7 @@ struct RawReply {
 
 class RawServer {
  public:
-  // Without a reply it listens but never accepts.
-  explicit RawServer(std::optional<RawReply> reply = std::nullopt);
+  explicit RawServer(RawReply reply);
   RawServer(const RawServer&) = delete;
   RawServer& operator=(const RawServer&) = delete;
   ~RawServer();
@@ -34,7 +30,7 @@ class RawServer {
 
  private:
   void serve(int fd);
-  std::optional<RawReply> reply_;
+  RawReply reply_;
   int listener_ = -1;
   std::string baseURL_;
   std::atomic<int> accepted_{0};

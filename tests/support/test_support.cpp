@@ -1,8 +1,5 @@
 #include "tests/support/test_support.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -37,12 +34,6 @@ TempDir::TempDir() {
 
 TempDir::~TempDir() {
   std::error_code ec;
-  // Tests make folders unwritable on purpose; give them back before removal.
-  for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);
-       !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-    std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ec);
-  }
   std::filesystem::remove_all(path_, ec);
 }
 
@@ -57,24 +48,6 @@ ScopedEnv::~ScopedEnv() {
   } else {
     ::unsetenv(name_.c_str());
   }
-}
-
-CapturedStdout::CapturedStdout() {
-  std::fflush(stdout);
-  const int fd = ::open((dir_.path() / "stdout").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
-  savedFd_ = ::dup(STDOUT_FILENO);
-  ::dup2(fd, STDOUT_FILENO);
-  ::close(fd);
-}
-
-std::string CapturedStdout::finish() {
-  if (!text_) {
-    std::fflush(stdout);
-    ::dup2(savedFd_, STDOUT_FILENO);
-    ::close(savedFd_);
-    text_ = readFileBytes(dir_.path() / "stdout");
-  }
-  return *text_;
 }
 
 std::string readFileBytes(const std::filesystem::path& path) {

@@ -1,5 +1,4 @@
-// Helpers shared by the test binaries: temporary homes, captured output,
-// fixture files, waiting on conditions. Not thread-safe.
+// Helpers shared by the test binaries. Not thread-safe.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -42,8 +41,6 @@ class TempDir {
 class ScopedEnv {
  public:
   ScopedEnv(std::string name, const std::string& value);
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
   ~ScopedEnv();
 
  private:
@@ -65,16 +62,15 @@ class ScopedHome {
 // Captures what is written to file descriptor 1 while it lives.
 class CapturedStdout {
  public:
-  CapturedStdout();
-  CapturedStdout(const CapturedStdout&) = delete;
-  CapturedStdout& operator=(const CapturedStdout&) = delete;
+  CapturedStdout() { ::testing::internal::CaptureStdout(); }
   ~CapturedStdout() { finish(); }
   // Everything written so far; stops the capture.
-  std::string finish();
+  std::string finish() {
+    if (!text_) text_ = ::testing::internal::GetCapturedStdout();
+    return *text_;
+  }
 
  private:
-  TempDir dir_;
-  int savedFd_ = -1;
   std::optional<std::string> text_;
 };
 
