@@ -1,6 +1,4 @@
 // The store end to end: records, the shared store file, the snapshot's JSON.
-#include "store/records.h"
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -10,6 +8,7 @@
 #include <cmath>
 
 #include "platform/foundation/user_defaults.h"
+#include "store/records.h"
 #include "store/shared_realm_configuration.h"
 #include "store/snapshot_store.h"
 #include "tests/support/test_support.h"

@@ -9,8 +9,8 @@
 
 #include <string>
 
-#include "platform/ui/view.h"
 #include "model/quorvel_simple_entry.h"
+#include "platform/ui/view.h"
 
 namespace quorvel {
 
