@@ -222,7 +222,8 @@ TEST(LayoutTest, UnusableNumbersAndTextNeverMakeUnusableFrames) {
     const std::string placed = frames(layoutView(view, size));
     EXPECT_EQ(placed.find("nan"), placed.npos) << placed;
   }
-  const auto texts = findPlaced(layoutView(view, {300, 300}), "Text");
+  const PlacedView root = layoutView(view, {300, 300});  // findPlaced points into it
+  const auto texts = findPlaced(root, "Text");
   ASSERT_EQ(texts.size(), 5u);
   EXPECT_EQ(texts[1]->text.size(), 1024u);  // bounded
   EXPECT_GT(texts[2]->lineCount, 1);        // no limit

@@ -109,7 +109,8 @@ TEST(RenderTest, CentredMultilineTextCentresEveryLine) {
                         .foregroundColor(kRed)
                         .multilineTextAlignment(TextAlignment::center)
                         .frame(110, std::nullopt);
-  const PlacedView* placed = findPlaced(layoutView(onWhite(text), {200, 100}), "Text").front();
+  const PlacedView root = layoutView(onWhite(text), {200, 100});  // findPlaced points into it
+  const PlacedView* placed = findPlaced(root, "Text").front();
   ASSERT_EQ(placed->lineCount, 2);
   const Bitmap b = flat(onWhite(text), {200, 100});
   const int line = static_cast<int>(14 * 1.193359 * 2),
