@@ -33,6 +33,7 @@ TEST(EncodeURLTest, AppendsEscapedParametersInOrder) {
       {"/p", {{"q", "/?a b&c=d+e/f?g#h"}}, "/p?q=/?a%20b%26c%3Dd%2Be/f?g%23h"},
       {"/p?x=1", {{"k e", "\xC3\xA9:@~_.-"}}, "/p?x=1&k%20e=%C3%A9%3A%40~_.-"},
       {"/p?x=1&", {{"y", ""}}, "/p?x=1&y="},
+      {"/p?x", {{"y", "2"}}, "/p?x&y=2"},
       {"/p?#top", {{"y", "2"}}, "/p?y=2#top"},
   };
   for (const auto& [url, parameters, expected] : rows) {
