@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 #include <set>
 
+#include "tests/support/drawing.h"
 #include "tests/support/process.h"
 #include "tests/support/raw_server.h"
 
@@ -150,7 +151,6 @@ TEST_F(WidgetsEndToEndTest, ResponsesAndDrawings) {
       {"light", "snapshot --kind QuorvelMediumWidget --appearance dark", {1092, 510}, "100%"},
       {"system", "placeholder --kind QuorvelSmallWidget --appearance dark", {510, 510}, "0%,0%"},
   };
-  std::set<std::string> drawings;
   for (const auto& [theme, line, size, background] : rows) {
     if (!theme.empty()) {
       ASSERT_EQ(runProcess("quorvel-host", {"theme", "set", theme}).exitCode, 0);
@@ -172,9 +172,9 @@ TEST_F(WidgetsEndToEndTest, ResponsesAndDrawings) {
     EXPECT_NE(testing::readFileBytes(file("r.svg")).find("fill:rgb(" + background),
               std::string::npos)
         << theme;
-    drawings.insert(testing::readFileBytes(file("r.png")));
+    testing::expectDrawnAs(file("r.png"),
+                           args[0] + "-" + args[2] + "-" + (theme.empty() ? "unset" : theme));
   }
-  EXPECT_EQ(drawings.size(), 4u);
 }
 
 // Holds an exclusive flock on a file, as another process's writer would.
@@ -244,6 +244,12 @@ TEST_F(FaultTest, RefreshValuesHoldingsAndStoresTheSnapshot) {
             (json{{"todayBalance", 0.0 + 0.25 * 43714.03 + 2 * 2238.28},
                   {"yesterdayBalance", 0.0 + 0.25 * (43714.03 + 529.9) + 2 * (2238.28 + 41.25)}}));
   EXPECT_EQ(request("snapshot --kind QuorvelMediumWidget")["entries"][0]["portfolio"], snapshot_);
+  // The portfolio as drawn: the dark theme's, then the desktop's light one.
+  for (const std::string kind : {"QuorvelSmallWidget", "QuorvelMediumWidget"}) {
+    request("timeline --scale 2 --appearance light --kind " + kind + " --png " + file("p.png"));
+    testing::expectDrawnAs(file("p.png"), "portfolio-" + kind + "-" + words(host("theme show"))[0]);
+    host("theme set system");
+  }
 }
 
 std::string chunk(const std::string& bytes) {
