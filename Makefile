@@ -8,7 +8,8 @@ SANITIZE ?=
 # Command-line CMAKE_FLAGS must not drop the sanitizer choice.
 ALL_CMAKE_FLAGS = $(CMAKE_FLAGS) $(if $(SANITIZE),-DQUORVEL_SANITIZE=$(SANITIZE))
 
-.PHONY: all deps configure build test demo bench bench-peers fuzz lint mutants tsan tsan-units asan clean
+.PHONY: all deps configure build test demo bench bench-peers fuzz lint mutants tsan tsan-units asan \
+	install package clean
 
 all: build
 
@@ -69,6 +70,16 @@ lint:
 MUTANTS ?= 60
 mutants: deps
 	scripts/mutants $(MUTANTS)
+
+# Installs into PREFIX (default /usr/local); DESTDIR is honoured.
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# The Debian package, build/quorvel_<version>_<arch>.deb, checked by lintian.
+package: build
+	cd $(BUILD) && cpack -G DEB
+	lintian --fail-on error $(BUILD)/quorvel_*.deb
 
 clean:
 	rm -rf build build-asan build-tsan build-fuzz
