@@ -18,7 +18,7 @@ TEST(ParseStringsTableTest, ReadsEntriesEscapesAndComments) {
       {R"("k" = "\UD83D \UDC00 \UD83D\U0041 \UDBFF\UDFFF";)", Table{{"k", "� � �A \U0010FFFF"}}},
       {"\"g1\" = \"a\"; \"no semicolon\" = \"x\"\n\"lost\" = \"b\"; = \"no key\";\"g2\" = \"c\";",
        Table{{"g1", "a"}, {"g2", "c"}}},
-      {"\"bad\" = \"\\Uzz\"; \"g3\" = \"d\"; \"cut\" = \"\\", Table{{"g3", "d"}}},
+      {"\"bad\" = \"\\Uzzzz\"; \"g3\" = \"d\"; \"cut\" = \"\\", Table{{"g3", "d"}}},
       {" /* only */ // comments\n/* open", Table{}},
       {"not a table; \"k\" = \"v\" \"w\"; =;=; \"k\" = \"unterminated", std::nullopt},
       {"\"k\" = ", std::nullopt}};
