@@ -280,7 +280,7 @@ TEST_F(FaultTest, MisbehavingExchangeLeavesTheSnapshotAlone) {
       {{responseHead("200 OK", {"Content-Length: 33554433"}) + "[", {}, false, true}, big},
       {{reply("200 OK", gzip, "Content-Encoding: gzip")}, "cannot decode raw data"},
       {{reply("302 Found", "", "Location: /api/v3/ticker/24hr")}, "too many HTTP redirects", 11},
-      {{reply("502 Bad Gateway", "<html/>")}, "The exchange answered with HTTP status 502.\""},
+      {{reply("400 Bad Request", "<html/>")}, "The exchange answered with HTTP status 400.\""},
   };
   for (const auto& [code, name] : {std::pair{429, "rate-limit"}, {451, "restricted-location"}}) {
     const std::string body = testing::fixture(fmt::format("tickers/error-{}-{}.json", code, name));
