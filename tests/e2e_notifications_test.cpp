@@ -117,7 +117,7 @@ TEST(NotificationsEndToEndTest, PayloadsOptionsAndImageServers) {
        program + "payload " + notJson + " is not JSON: parse error"},
       {"--payload " + output + ".missing", 2, "out.json.missing"},
       {"--time-limit soon", 2, "--time-limit"},
-      {"--time-limit 0", 2, "--time-limit must be between 0.001 and 86400 seconds"},
+      {"--time-limit 0", 2, "bad --time-limit: it must be between 0.001 and 86400 seconds"},
       {"--unknown", 2, "--unknown"},
       {"--output " + output + "/no", 2, "out.json/no"},
   };

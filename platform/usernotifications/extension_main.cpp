@@ -213,8 +213,8 @@ int runServiceExtension(const std::vector<std::string>& args, const NSExtensionI
   } catch (const CLI::CallForVersion& version) {
     return app.exit(version, out, err);
   } catch (const CLI::ParseError& error) {
-    err << program << ": ";
-    app.exit(error, out, err);
+    err << program << ": bad command line: " << error.what() << "\nRun '" << program
+        << " --help' for the usage.\n";
     return 2;
   }
   if (payloadOption->count() == 0 && inputIsTerminal) {
@@ -224,7 +224,7 @@ int runServiceExtension(const std::vector<std::string>& args, const NSExtensionI
   }
   // Written as a negated range test so that "nan" is refused too.
   if (!(timeLimitSeconds >= kMinTimeLimitSeconds && timeLimitSeconds <= kMaxTimeLimitSeconds)) {
-    err << program << ": --time-limit must be between 0.001 and 86400 seconds\n";
+    err << program << ": bad --time-limit: it must be between 0.001 and 86400 seconds\n";
     return 2;
   }
 

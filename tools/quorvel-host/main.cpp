@@ -95,10 +95,10 @@ std::string numberText(double value) {
 }
 
 void checkSymbol(const std::string& symbol, const std::string& what) {
-  if (symbol.empty()) throw UsageError{"bad " + what + ": it is empty"};
+  if (symbol.empty()) throw UsageError{what + " is empty"};
   for (char c : symbol) {
     if (!std::isalnum(static_cast<unsigned char>(c))) {
-      throw UsageError{"bad " + what + " \"" + symbol + "\": it may hold only letters and digits"};
+      throw UsageError{what + " \"" + symbol + "\" may hold only letters and digits"};
     }
   }
 }
@@ -106,8 +106,8 @@ void checkSymbol(const std::string& symbol, const std::string& what) {
 double checkAmount(const std::string& text) {
   const std::optional<double> amount = platform::foundation::parseDecimal(text);
   if (!amount || *amount < 0) {
-    throw UsageError{"bad amount \"" + text +
-                     "\": it is not a finite number of at least 0 in plain decimal digits"};
+    throw UsageError{"amount \"" + text +
+                     "\" is not a finite number of at least 0 in plain decimal digits"};
   }
   return *amount;
 }
@@ -157,11 +157,10 @@ quorvel::PortfolioPair makeHolding(const std::string& symbol, double amount,
   const std::optional<double> priceValue =
       price ? platform::foundation::parseDecimal(*price) : std::nullopt;
   if (price && (!priceValue || *priceValue < 0))
-    throw UsageError{"bad price \"" + *price +
-                     "\": it is not a finite number of at least 0 in plain decimal digits"};
+    throw UsageError{"price \"" + *price +
+                     "\" is not a finite number of at least 0 in plain decimal digits"};
   if (change && !platform::foundation::parseDecimal(*change))
-    throw UsageError{"bad change \"" + *change +
-                     "\": it is not a finite number in plain decimal digits"};
+    throw UsageError{"change \"" + *change + "\" is not a finite number in plain decimal digits"};
   warnIfNotDollars(symbol, quote);
   quorvel::PortfolioPair holding;
   holding.symbol = symbol;
@@ -215,7 +214,7 @@ void removeHolding(const std::string& baseText) {
   Realm realm = openStore();
   bool found = false;
   for (const auto& holding : readHoldings(realm)) found = found || holding.baseAsset == base;
-  if (!found) throw StoreError{"cannot remove " + base + ": there is no holding of it"};
+  if (!found) throw StoreError{"cannot remove " + base + ": there is no holding of " + base};
   check(realm.write([&](Realm::WriteTransaction& tx) {
     return tx.remove<quorvel::PortfolioPair>(platform::objectstore::Value(base));
   }),
@@ -411,11 +410,15 @@ int main(int argc, char** argv) {
   try {
     if (holdings->parsed()) {
       if (add->parsed()) {
-        const double amount = checkAmount(amountText);
-        auto holding =
-            makeHolding(symbol, amount, base.empty() ? std::nullopt : std::optional(base),
-                        add->count("--price") ? std::optional(price) : std::nullopt,
-                        add->count("--change") ? std::optional(change) : std::nullopt);
+        quorvel::PortfolioPair holding;
+        try {
+          holding = makeHolding(symbol, checkAmount(amountText),
+                                base.empty() ? std::nullopt : std::optional(base),
+                                add->count("--price") ? std::optional(price) : std::nullopt,
+                                add->count("--change") ? std::optional(change) : std::nullopt);
+        } catch (const UsageError& error) {
+          throw UsageError{"cannot add " + symbol + ": " + error.message};
+        }
         saveAll({holding});
       } else if (remove->parsed()) {
         removeHolding(base);
