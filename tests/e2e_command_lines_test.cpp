@@ -133,5 +133,35 @@ TEST(CommandLinesEndToEndTest, SystemAppearanceFollowsTheDesktop) {
   }
 }
 
+// An installation keeps the programs in PREFIX/bin and the renderer module
+// in PREFIX/lib/quorvel: the module is found from the program's own folder,
+// never from the build tree it was built in.
+TEST(CommandLinesEndToEndTest, RendererModuleIsFoundBesideTheProgram) {
+  testing::ScopedHome home;
+  const char* built = std::getenv("QUORVEL_BIN_DIR");
+  const std::filesystem::path bin = built ? built : QUORVEL_DEFAULT_BIN_DIR;
+  const std::string module = "libquorvel_render.so";
+  for (bool installed : {true, false}) {
+    SCOPED_TRACE(installed);
+    const auto prefix = home.path() / (installed ? "installed" : "bare");
+    std::filesystem::create_directories(prefix / "bin");
+    std::filesystem::copy_file(bin / kWidgets, prefix / "bin" / kWidgets);
+    if (installed) {
+      std::filesystem::create_directories(prefix / "lib/quorvel");
+      std::filesystem::copy_file(bin / "../lib/quorvel" / module, prefix / "lib/quorvel" / module);
+    }
+    testing::ScopedEnv programs("QUORVEL_BIN_DIR", (prefix / "bin").string());
+    const auto png = prefix / "small.png";
+    const auto result =
+        runProcess(kWidgets, words("placeholder --kind QuorvelSmallWidget --png " + png.string()));
+    EXPECT_EQ(result.exitCode, installed ? 0 : 1) << result.err;
+    EXPECT_EQ(std::filesystem::exists(png), installed);
+    EXPECT_EQ(result.err.find((prefix / "lib/quorvel" / module).string() + " was not found") !=
+                  std::string::npos,
+              !installed)
+        << result.err;
+  }
+}
+
 }  // namespace
 }  // namespace quorvel
