@@ -190,18 +190,17 @@ int runServiceExtension(const std::vector<std::string>& args, const NSExtensionI
   app.footer(kHelpFooter);
   app.set_version_flag("--version", info.version.empty() ? std::string("unknown") : info.version,
                        "Print the version and exit");
-  CLI::Option* payloadOption = app.add_option("--payload", payloadSource,
-                                              "Push payload (JSON) to read; - for standard input")
-                                   ->type_name("FILE|-")
-                                   ->capture_default_str();
+  CLI::Option* payloadOption =
+      app.add_option("--payload", payloadSource,
+                     "Push payload (JSON) to read; - (the default) for standard input")
+          ->type_name("FILE|-");
   app.add_option("--time-limit", timeLimitSeconds,
                  "Seconds before the expiry entry point is called")
       ->type_name("SECONDS")
       ->capture_default_str();
   app.add_option("--output", outputTarget,
-                 "Where to write the result (JSON); - for standard output")
-      ->type_name("FILE|-")
-      ->capture_default_str();
+                 "Where to write the result (JSON); - (the default) for standard output")
+      ->type_name("FILE|-");
 
   std::vector<const char*> argv;
   for (const std::string& arg : args) argv.push_back(arg.c_str());

@@ -363,12 +363,15 @@ int main(int argc, char** argv) {
       holdings->add_subcommand("add", "Add a holding, or replace the one of the same base asset");
   add->add_option("SYMBOL", symbol, "Trading pair, e.g. BTCUSDT")->required();
   add->add_option("AMOUNT", amountText, "Quantity held, a decimal number >= 0 (e.g. 0.25)")
+      ->type_name("NUMBER")
       ->required();
   add->add_option(
       "--base", base,
       "Base asset (default: SYMBOL upper-cased minus a USDT/USDC/BUSD/BTC/ETH/BNB suffix)");
-  add->add_option("--price", price, "Last price in dollars, stored as the holding's own price");
-  add->add_option("--change", change, "24-hour price change in dollars, stored with the holding");
+  add->add_option("--price", price, "Last price in dollars, stored as the holding's own price")
+      ->type_name("NUMBER");
+  add->add_option("--change", change, "24-hour price change in dollars, stored with the holding")
+      ->type_name("NUMBER");
   holdings->add_subcommand("list", "Print one line per holding: symbol, base, amount");
   CLI::App* remove = holdings->add_subcommand("remove", "Remove the holding of a base asset");
   remove->add_option("BASE", base, "Base asset, e.g. BTC")->required();
