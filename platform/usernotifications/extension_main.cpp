@@ -157,10 +157,10 @@ Writes one line of JSON:
    "threadIdentifier":...,"attachments":[{"identifier":...,"url":...,"type":...}],
    "userInfo":{...}}}
 Attachment files are moved to $QUORVEL_HOME/System/Notifications/Attachments;
-those of the last 20 notifications with attachments are kept.
+those of the last KEPT notifications with attachments are kept.
 
 Example:
-  QuorvelNotificationsExtension --payload push.json --output result.json
+  PROGRAM --payload push.json --output result.json
 
 Environment:
   QUORVEL_HOME   where the extension's files live
@@ -169,6 +169,14 @@ Environment:
 
 Exit status: 0 delivered, 1 nothing delivered, 2 usage error, unreadable or
 unusable payload, or unwritable output.)";
+
+// The footer with the program's name and the number of notifications kept.
+std::string helpFooter(const std::string& program) {
+  std::string text = kHelpFooter;
+  text.replace(text.find("KEPT"), 4, std::to_string(kKeptNotificationAttachments));
+  text.replace(text.find("PROGRAM"), 7, program);
+  return text;
+}
 
 void printNotes(std::ostream& err, const std::string& program, const std::string& what,
                 const std::vector<std::string>& notes) {
@@ -187,7 +195,7 @@ int runServiceExtension(const std::vector<std::string>& args, const NSExtensionI
 
   CLI::App app("Runs the notification service extension on one push payload, as the system would.",
                program);
-  app.footer(kHelpFooter);
+  app.footer(helpFooter(program));
   app.set_version_flag("--version", info.version.empty() ? std::string("unknown") : info.version,
                        "Print the version and exit");
   CLI::Option* payloadOption =
