@@ -52,7 +52,7 @@ Status readLocalized(const nlohmann::json& alert, const char* keyName, const cha
     if (!strings)
       status = wrongType(std::string("aps.alert.") + argsName, "an array of strings", *args);
     else
-      arguments = args->template get<std::vector<std::string>>();
+      arguments = args->get<std::vector<std::string>>();
   }
   out = foundation::localizedString(key, arguments);
   return status;
@@ -65,15 +65,18 @@ void readAlert(const nlohmann::json& alert, Fields& fields, const Note& note) {
     return;
   }
   if (!alert.is_object()) return note(wrongType("aps.alert", "a string or an object", alert));
-  for (auto [key, field] :
-       {std::pair{"title", &Fields::title}, std::pair{"subtitle", &Fields::subtitle},
-        std::pair{"body", &Fields::body}}) {
-    note(readString(alert, key, "aps.alert", fields.*field));
+  struct Member {
+    const char *plain, *key, *args;
+    std::string Fields::*field;
+  };
+  for (const Member& member :
+       {Member{"title", "title-loc-key", "title-loc-args", &Fields::title},
+        Member{"subtitle", "subtitle-loc-key", "subtitle-loc-args", &Fields::subtitle},
+        Member{"body", "loc-key", "loc-args", &Fields::body}}) {
+    note(readString(alert, member.plain, "aps.alert", fields.*member.field));
+    // A localized text, when the alert has one, is shown instead of the plain one.
+    note(readLocalized(alert, member.key, member.args, fields.*member.field));
   }
-  // A localized text, when the alert has one, is shown instead of the plain one.
-  note(readLocalized(alert, "title-loc-key", "title-loc-args", fields.title));
-  note(readLocalized(alert, "subtitle-loc-key", "subtitle-loc-args", fields.subtitle));
-  note(readLocalized(alert, "loc-key", "loc-args", fields.body));
 }
 
 Status readBadge(const nlohmann::json& badge, Fields& fields) {
