@@ -154,6 +154,7 @@ TEST(ExtensionMainTest, RunsThePrincipalClassOnAPayload) {
       {{}, "[" + deep + "]", "B", 2, stdinPayload + "is nested deeper than 64 levels\n"},
       {{}, std::string(1u << 20, ' ') + "{}", "B", 2, stdinPayload + "is larger than 1 MiB\n"},
       {{}, std::string((1u << 20) - 10, ' ') + R"({"aps":1})", "B", 2, p + "unusable payload: "},
+      {{}, std::string(8183, ' ') + R"({"aps":{}})", "B", 0, R"({"deliveredBy":"system")"},
       {{}, R"({"badge":1e400})", "B", 2, stdinPayload + "is unusable JSON: number overflow"},
       {{}, R"({"aps":[]})", "B", 2, p + "unusable payload: aps must be an object, not array\n"},
       {{"--payload", d}, "", "B", 2, p + "cannot read payload " + d + ": it is a directory\n"},
