@@ -42,7 +42,7 @@ platform::usernotifications::NSExtensionInfo notificationsExtensionInfo() {
     (void)platform::usernotifications::registerPrincipalClass<NotificationService>(
         std::string(NotificationService::kClassName));
   });
-  return {kBundleIdentifier, std::string(NotificationService::kClassName)};
+  return {kBundleIdentifier, std::string(NotificationService::kClassName), QUORVEL_VERSION};
 }
 
 }  // namespace quorvel

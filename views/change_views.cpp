@@ -68,8 +68,9 @@ View QuorvelWidgetsPriceChangeView::body() const {
   const Direction direction = directionOf(price);
   const auto number = displayNumberString(std::fabs(price));
   const std::string label = number ? "$" + *number + arrow(direction) + " (24h)" : "$0.0 (24h)";
+  // A flat day has no colour of its own: it reads like the balance above it.
   const Color ink = direction == Direction::gain   ? gainColor()
-                    : direction == Direction::flat ? Color::white()
+                    : direction == Direction::flat ? ThemeColors::primaryTextColor()
                                                    : lossColor();
   return Text::verbatim(label)
       .font(Font::system(14, Font::Weight::semibold))

@@ -112,12 +112,13 @@ TEST_F(ThemedTest, ChangeViewsShowTheMagnitudeWithArrowAndColour) {
     Color priceInk;
     const char* percent;
     Color pillFill, pillInk;
-  } rows[] = {{1234.5, "$1,234.50↑ (24h)", gainColor(), "↑1,234.50", gainColor(), Color::white()},
-              {-0.5, "$0.50↓ (24h)", lossColor(), "↓0.50", lossColor(), Color::white()},
-              {0, "$0.00 (24h)", Color::white(), "0.00", rgb8(147, 154, 164), rgb8(74, 74, 74)},
-              {-0.0, "$0.00 (24h)", Color::white(), "0.00", rgb8(147, 154, 164), rgb8(74, 74, 74)},
-              {kNaN, "$NaN↓ (24h)", lossColor(), "↓NaN", lossColor(), Color::white()},
-              {kInf, "$∞↑ (24h)", gainColor(), "↑∞", gainColor(), Color::white()}};
+  } rows[] = {
+      {1234.5, "$1,234.50↑ (24h)", gainColor(), "↑1,234.50", gainColor(), Color::white()},
+      {-0.5, "$0.50↓ (24h)", lossColor(), "↓0.50", lossColor(), Color::white()},
+      {0, "$0.00 (24h)", rgb8(29, 30, 31), "0.00", rgb8(147, 154, 164), rgb8(74, 74, 74)},
+      {-0.0, "$0.00 (24h)", rgb8(29, 30, 31), "0.00", rgb8(147, 154, 164), rgb8(74, 74, 74)},
+      {kNaN, "$NaN↓ (24h)", lossColor(), "↓NaN", lossColor(), Color::white()},
+      {kInf, "$∞↑ (24h)", gainColor(), "↑∞", gainColor(), Color::white()}};
   for (const auto& row : rows) {
     const auto price = dumpView(QuorvelWidgetsPriceChangeView{row.value}.body());
     EXPECT_EQ(price["runs"][0]["text"], row.price);

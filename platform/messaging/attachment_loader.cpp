@@ -48,10 +48,11 @@ const ImageKind* imageKind(std::string_view mimeType) {
   return nullptr;
 }
 
+// `prefix` is written in lower case.
 bool startsWithNoCase(std::string_view text, std::string_view prefix) {
   return text.size() >= prefix.size() &&
-         std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
-           return std::tolower(static_cast<unsigned char>(a)) == b;
+         std::equal(prefix.begin(), prefix.end(), text.begin(), [](char lower, char c) {
+           return std::tolower(static_cast<unsigned char>(c)) == lower;
          });
 }
 

@@ -1,5 +1,7 @@
 #include "platform/messaging/extension_helper.h"
 
+#include <cerrno>
+#include <iostream>
 #include <nlohmann/json.hpp>
 
 namespace platform::messaging {
@@ -22,11 +24,17 @@ void FIRMessagingExtensionHelper::populateNotificationContent(
     contentHandler(std::move(content));
     return;
   }
+  const std::string url = *address;
   loadAttachment(std::move(*address), options(),
-                 [content, contentHandler = std::move(contentHandler)](
-                     foundation::Result<usernotifications::UNNotificationAttachment> attachment) {
+                 [content, contentHandler = std::move(contentHandler),
+                  url](foundation::Result<usernotifications::UNNotificationAttachment> attachment) {
                    // A failed image costs only the image: the text still goes out.
-                   if (attachment.ok()) content->addAttachment(std::move(*attachment.value));
+                   if (attachment.ok()) {
+                     content->addAttachment(std::move(*attachment.value));
+                   } else {
+                     std::cerr << program_invocation_short_name << ": image " << url
+                               << " left out: " << attachment.status.localizedDescription() << "\n";
+                   }
                    contentHandler(content);
                  });
 }

@@ -163,9 +163,9 @@ TEST(LayoutTest, TextShrinksWrapsAndTruncatesToWhatItIsOffered) {
       TextCase("Without a limit it wraps at the offered width", long14, {150, 500}, 14, kLongText,
                5, false, 1, 1, 150),
       TextCase("A line limit cuts the wrapped lines", long14.lineLimit(2), {150, 500}, 14,
-               kLongText, 2, true, 1, 1, 150),
+               "Keep track of your profits, losses and po…", 2, true, 1, 1, 150),
       TextCase("A short height shows the lines that fit", long14.frame(150, 40), {300, 300}, 14,
-               kLongText, 2, true, 1, 1, 150),
+               "Keep track of your profits, losses and po…", 2, true, 1, 1, 150),
       TextCase("fixedSize(vertical) grows past the offered height",
                long14.fixedSize(false, true).frame(150, 20), {300, 300}, 14, kLongText, 5, false, 1,
                1, 150),
@@ -198,6 +198,33 @@ TEST(LayoutTest, TextShrinksWrapsAndTruncatesToWhatItIsOffered) {
     EXPECT_NEAR(text.frame.size.height,
                 c.lines * c.fontSize * detail::kLineHeightEm * text.fontScale, 0.01)
         << c.name;
+  }
+}
+
+// A truncated text is a whole number of grapheme clusters, then "…": an
+// emoji family or a letter with a combining accent is kept whole or left out.
+TEST(LayoutTest, TruncationKeepsGraphemeClustersWhole) {
+  const std::string family = "\U0001F468\u200D\U0001F469\u200D\U0001F467\u200D\U0001F466";
+  const std::string accented = "e\u0301";
+  for (const std::string& unit : {family, accented, family + accented}) {
+    std::string text;
+    for (int i = 0; i < 40; ++i) text += unit + (i % 4 == 3 ? " " : "");
+    for (int lines : {1, 2}) {
+      for (double width : {60.0, 160.0}) {
+        SCOPED_TRACE(text + " " + std::to_string(lines) + " " + std::to_string(width));
+        const PlacedView root = layoutView(
+            View(Text::verbatim(text).lineLimit(lines).frame(width, std::nullopt)), {300, 300});
+        const std::string shown = findPlaced(root, "Text").front()->text;
+        ASSERT_TRUE(shown.ends_with("…")) << shown;
+        std::string kept = shown.substr(0, shown.size() - std::string("…").size());
+        std::erase(kept, ' ');
+        EXPECT_TRUE(width < 100 || !kept.empty()) << shown;
+        std::string_view rest = kept;
+        while (rest.starts_with(family) || rest.starts_with(accented))
+          rest.remove_prefix(rest.starts_with(family) ? family.size() : accented.size());
+        EXPECT_EQ(rest, "") << shown;
+      }
+    }
   }
 }
 

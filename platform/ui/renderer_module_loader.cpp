@@ -24,37 +24,28 @@ struct Loaded {
   std::string failure;
 };
 
-// Only fixed places are searched: never a path from the environment or the
-// input, since whatever is loaded runs inside this process.
+// Only the place beside the program is searched (RENDER_MODULE_FROM_PROGRAM,
+// relative to the program's folder: the same in the build tree and in an
+// installation), never a path from the environment or the input, since
+// whatever is loaded runs inside this process.
 Loaded load() {
-  std::vector<std::filesystem::path> candidates;
-  if (auto folder = programFolder(); !folder.empty()) {
-    candidates.push_back(folder / "libquorvel_render.so");
+  const std::filesystem::path folder = programFolder();
+  if (folder.empty()) return Loaded{nullptr, "the program's own folder is unknown"};
+  const std::filesystem::path path = (folder / RENDER_MODULE_FROM_PROGRAM).lexically_normal();
+  if (!std::filesystem::exists(path)) return Loaded{nullptr, path.string() + " was not found"};
+  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!handle) {
+    const char* why = dlerror();
+    return Loaded{nullptr, why ? why : path.string() + " cannot be loaded"};
   }
-#ifdef QUORVEL_BUILD_RENDER_MODULE
-  candidates.emplace_back(QUORVEL_BUILD_RENDER_MODULE);
-#endif
-  std::string reasons;
-  for (const auto& path : candidates) {
-    if (!std::filesystem::exists(path)) continue;
-    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle) {
-      const char* why = dlerror();
-      reasons += std::string(reasons.empty() ? "" : "; ") + (why ? why : path.string());
-      continue;
-    }
-    using Entry = const RendererModule* (*)();
-    auto entry = reinterpret_cast<Entry>(dlsym(handle, kRendererModuleEntry));
-    const RendererModule* module = entry ? entry() : nullptr;
-    if (!module || module->interfaceVersion != kRendererModuleInterfaceVersion) {
-      reasons += std::string(reasons.empty() ? "" : "; ") + path.string() +
-                 " is not a renderer module of this build";
-      dlclose(handle);
-      continue;
-    }
-    return Loaded{module, {}};  // stays loaded for the process
+  using Entry = const RendererModule* (*)();
+  auto entry = reinterpret_cast<Entry>(dlsym(handle, kRendererModuleEntry));
+  const RendererModule* module = entry ? entry() : nullptr;
+  if (!module || module->interfaceVersion != kRendererModuleInterfaceVersion) {
+    dlclose(handle);
+    return Loaded{nullptr, path.string() + " is not a renderer module of this build"};
   }
-  return Loaded{nullptr, reasons.empty() ? "libquorvel_render.so was not found" : reasons};
+  return Loaded{module, {}};  // stays loaded for the process
 }
 
 Result<const RendererModule*> module() {

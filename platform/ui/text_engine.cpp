@@ -295,10 +295,28 @@ TextFit fitLines(const std::vector<StyledRun>& runs, const TextStyle& style,
     maxLines = maxLines > 0 ? std::min(maxLines, fitting) : fitting;
   }
   if (maxLines > 0 && m.lines > maxLines) {
-    fit.maxLines = maxLines;
-    if (fit.wrapWidth) {
-      m = measure(makeLayout(runs, 1, fit.wrapWidth, maxLines, std::nullopt).get());
+    // The longest prefix, cut at a cluster boundary, that fits the lines
+    // with its ellipsis: what is measured is what is drawn and reported.
+    const auto fits = [&](std::size_t bytes) {
+      const Measure cut = measure(
+          makeLayout(prefixWithEllipsis(runs, bytes), 1, fit.wrapWidth, 0, std::nullopt).get());
+      return cut.lines <= maxLines && !cut.ellipsized;
+    };
+    std::vector<std::size_t> cuts = cutPoints(fit.shownText);
+    cuts.insert(cuts.begin(), 0);
+    std::size_t low = 0, high = cuts.size() - 1;  // cuts[low] fits, or is 0
+    while (low < high) {
+      const std::size_t mid = (low + high + 1) / 2;
+      if (fits(cuts[mid])) {
+        low = mid;
+      } else {
+        high = mid - 1;
+      }
     }
+    fit.runs = prefixWithEllipsis(runs, cuts[low]);
+    fit.shownText = joined(fit.runs);
+    fit.maxLines = maxLines;
+    m = measure(makeLayout(fit.runs, 1, fit.wrapWidth, maxLines, std::nullopt).get());
     m.lines = std::min(m.lines, maxLines);
     fit.truncated = true;
   }

@@ -18,9 +18,11 @@
 #include <sstream>
 
 #include "platform/foundation/bundle.h"
+#include "platform/foundation/container.h"
 #include "platform/foundation/dispatch/dispatch_queue.h"
 #include "platform/foundation/output_file.h"
 #include "platform/foundation/status.h"
+#include "platform/usernotifications/delivered_attachments.h"
 #include "platform/usernotifications/notification_request.h"
 #include "platform/usernotifications/service_extension.h"
 
@@ -142,10 +144,50 @@ std::string programName(const std::vector<std::string>& args) {
   return std::filesystem::path(args[0]).filename().string();
 }
 
+constexpr const char* kHelpFooter = R"(The payload is a push payload as a push server sends it:
+  {"aps":{"alert":...,"badge":...,"sound":...,"mutable-content":1,...},...}
+The system hands it to the extension only when "aps" has "mutable-content": 1
+and an alert; any other notification is shown as it came ("deliveredBy":
+"system"). A payload without "aps" is no notification. A member of the wrong
+type (a badge that is text, say) is left out with a note on standard error.
+
+Writes one line of JSON:
+  {"deliveredBy":"helper"|"expiry"|"system"|null,"content":{"title":...,
+   "subtitle":...,"body":...,"badge":...,"sound":...,"categoryIdentifier":...,
+   "threadIdentifier":...,"attachments":[{"identifier":...,"url":...,"type":...}],
+   "userInfo":{...}}}
+Attachment files are moved to $QUORVEL_HOME/System/Notifications/Attachments;
+those of the last KEPT notifications with attachments are kept.
+
+Example:
+  PROGRAM --payload push.json --output result.json
+
+Environment:
+  QUORVEL_HOME   where the extension's files live
+                 (default ${XDG_DATA_HOME:-$HOME/.local/share}/quorvel)
+  XDG_DATA_HOME  see QUORVEL_HOME
+
+Exit status: 0 delivered, 1 nothing delivered, 2 usage error, unreadable or
+unusable payload, or unwritable output.)";
+
+// The footer with the program's name and the number of notifications kept.
+std::string helpFooter(const std::string& program) {
+  std::string text = kHelpFooter;
+  text.replace(text.find("KEPT"), 4, std::to_string(kKeptNotificationAttachments));
+  text.replace(text.find("PROGRAM"), 7, program);
+  return text;
+}
+
+void printNotes(std::ostream& err, const std::string& program, const std::string& what,
+                const std::vector<std::string>& notes) {
+  for (const std::string& note : notes) err << program << ": " << what << ": " << note << "\n";
+}
+
 }  // namespace
 
 int runServiceExtension(const std::vector<std::string>& args, const NSExtensionInfo& info,
-                        std::istream& in, std::ostream& out, std::ostream& err) {
+                        std::istream& in, std::ostream& out, std::ostream& err,
+                        bool inputIsTerminal) {
   const std::string program = programName(args);
   std::string payloadSource = "-";
   std::string outputTarget = "-";
@@ -153,14 +195,20 @@ int runServiceExtension(const std::vector<std::string>& args, const NSExtensionI
 
   CLI::App app("Runs the notification service extension on one push payload, as the system would.",
                program);
-  app.add_option("--payload", payloadSource, "Push payload (JSON) to read; - for standard input")
-      ->capture_default_str();
+  app.footer(helpFooter(program));
+  app.set_version_flag("--version", info.version.empty() ? std::string("unknown") : info.version,
+                       "Print the version and exit");
+  CLI::Option* payloadOption =
+      app.add_option("--payload", payloadSource,
+                     "Push payload (JSON) to read; - (the default) for standard input")
+          ->type_name("FILE|-");
   app.add_option("--time-limit", timeLimitSeconds,
                  "Seconds before the expiry entry point is called")
+      ->type_name("SECONDS")
       ->capture_default_str();
   app.add_option("--output", outputTarget,
-                 "Where to write the result (JSON); - for standard output")
-      ->capture_default_str();
+                 "Where to write the result (JSON); - (the default) for standard output")
+      ->type_name("FILE|-");
 
   std::vector<const char*> argv;
   for (const std::string& arg : args) argv.push_back(arg.c_str());
@@ -169,14 +217,21 @@ int runServiceExtension(const std::vector<std::string>& args, const NSExtensionI
     app.parse(static_cast<int>(argv.size()), argv.data());
   } catch (const CLI::CallForHelp& help) {
     return app.exit(help, out, err);
+  } catch (const CLI::CallForVersion& version) {
+    return app.exit(version, out, err);
   } catch (const CLI::ParseError& error) {
-    err << program << ": ";
-    app.exit(error, out, err);
+    err << program << ": bad command line: " << error.what() << "\nRun '" << program
+        << " --help' for the usage.\n";
+    return 2;
+  }
+  if (payloadOption->count() == 0 && inputIsTerminal) {
+    // Waiting silently for a payload typed at a terminal helps nobody.
+    err << app.help();
     return 2;
   }
   // Written as a negated range test so that "nan" is refused too.
   if (!(timeLimitSeconds >= kMinTimeLimitSeconds && timeLimitSeconds <= kMaxTimeLimitSeconds)) {
-    err << program << ": --time-limit must be between 0.001 and 86400 seconds\n";
+    err << program << ": bad --time-limit: it must be between 0.001 and 86400 seconds\n";
     return 2;
   }
 
@@ -190,47 +245,59 @@ int runServiceExtension(const std::vector<std::string>& args, const NSExtensionI
     err << program << ": " << payload.status.localizedDescription() << "\n";
     return 2;
   }
-  auto request = UNNotificationRequest::fromPayload(*payload.value);
+  foundation::setMainBundleIdentifier(info.bundleIdentifier);
+  std::vector<std::string> notes;
+  auto request = UNNotificationRequest::fromPayload(*payload.value, &notes);
   if (!request.ok()) {
     err << program << ": unusable payload: " << request.status.localizedDescription() << "\n";
     return 2;
   }
-
-  foundation::setMainBundleIdentifier(info.bundleIdentifier);
-  std::shared_ptr<UNNotificationServiceExtension> service =
-      createPrincipalClass(info.principalClass);
-  if (!service) {
-    err << program << ": no principal class named \"" << info.principalClass
-        << "\" is registered\n";
-    return 1;
-  }
+  printNotes(err, program, "payload member left out", notes);
 
   auto delivery = std::make_shared<Delivery>();
-  const auto delivered = [&delivery] { return delivery->delivered(); };
-  const auto timeLimit = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-      std::chrono::duration<double>(timeLimitSeconds));
+  if (!startsServiceExtension(*payload.value)) {
+    delivery->record((*request.value)->content()->fields(), "system");
+  } else {
+    std::shared_ptr<UNNotificationServiceExtension> service =
+        createPrincipalClass(info.principalClass);
+    if (!service) {
+      err << program << ": cannot start the extension: no principal class named \""
+          << info.principalClass << "\" is registered\n";
+      return 1;
+    }
+    const auto delivered = [&delivery] { return delivery->delivered(); };
+    const auto timeLimit = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+        std::chrono::duration<double>(timeLimitSeconds));
 
-  DispatchQueue::main().async(
-      [service, request = *request.value, handler = makeContentHandler(delivery)] {
-        service->didReceiveNotificationRequest(request, handler);
+    DispatchQueue::main().async(
+        [service, request = *request.value, handler = makeContentHandler(delivery)] {
+          service->didReceiveNotificationRequest(request, handler);
+        });
+    if (!foundation::runMainQueueUntil(delivered, std::chrono::steady_clock::now() + timeLimit)) {
+      DispatchQueue::main().async([service, delivery] {
+        delivery->expiryRunning = true;
+        service->serviceExtensionTimeWillExpire();
+        delivery->expiryRunning = false;
       });
-  if (!foundation::runMainQueueUntil(delivered, std::chrono::steady_clock::now() + timeLimit)) {
-    DispatchQueue::main().async([service, delivery] {
-      delivery->expiryRunning = true;
-      service->serviceExtensionTimeWillExpire();
-      delivery->expiryRunning = false;
-    });
-    foundation::runMainQueueUntil(delivered, std::chrono::steady_clock::now() + kExpiryGracePeriod);
+      foundation::runMainQueueUntil(delivered,
+                                    std::chrono::steady_clock::now() + kExpiryGracePeriod);
+    }
   }
 
   nlohmann::ordered_json result;
   {
     std::lock_guard<std::mutex> lock(delivery->mutex);
+    notes.clear();
+    if (delivery->content && foundation::isPlainFileName(info.bundleIdentifier)) {
+      takeOverAttachments(*delivery->content, foundation::extensionContainer(info.bundleIdentifier),
+                          (*request.value)->identifier(), notes);
+    }
     result["deliveredBy"] = delivery->deliveredBy ? nlohmann::ordered_json(delivery->deliveredBy)
                                                   : nlohmann::ordered_json(nullptr);
     result["content"] =
         delivery->content ? toJSON(*delivery->content) : nlohmann::ordered_json(nullptr);
   }
+  printNotes(err, program, "attachment", notes);
   // Payload texts need not be valid UTF-8; replace what is not rather than fail.
   const std::string line =
       result.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
@@ -250,7 +317,8 @@ int runServiceExtension(const std::vector<std::string>& args, const NSExtensionI
 
 int NSExtensionMain(int argc, char** argv, const NSExtensionInfo& info) {
   std::vector<std::string> args(argv, argv + argc);
-  int status = runServiceExtension(args, info, std::cin, std::cout, std::cerr);
+  int status =
+      runServiceExtension(args, info, std::cin, std::cout, std::cerr, ::isatty(STDIN_FILENO) == 1);
   // The system ends an extension's process once it has its answer; work
   // still in flight (an image transfer past the time limit) is abandoned, not
   // waited for. Ending here, without exit-time clean-up, also keeps library

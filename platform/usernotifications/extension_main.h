@@ -7,7 +7,8 @@
 //   <program> [--payload FILE|-] [--time-limit SECONDS] [--output FILE|-]
 //
 // Writes one line of JSON,
-//   {"deliveredBy":"helper"|"expiry"|null,"content":{…}|null}
+//   {"deliveredBy":"helper"|"expiry"|"system"|null,"content":{…}|null}
+// ("system" when the payload does not start the extension).
 // (content as toJSON of the first delivered content). Exit status: 0
 // delivered, 1 nothing delivered, 2 usage error, unreadable, unusable or too
 // deeply nested payload, or unwritable output (a message on standard error).
@@ -25,6 +26,7 @@ namespace platform::usernotifications {
 struct NSExtensionInfo {
   std::string bundleIdentifier;  // becomes the main bundle's identifier
   std::string principalClass;    // runtime name, see registerPrincipalClass
+  std::string version;           // what --version prints
 };
 
 // How long the entry waits after calling the expiry entry point for a
@@ -40,9 +42,11 @@ inline constexpr int kMaxPayloadNesting = 64;
 [[noreturn]] int NSExtensionMain(int argc, char** argv, const NSExtensionInfo& info);
 
 // The same with explicit arguments (args[0] is the program name) and
-// streams: `in` for "--payload -", `out` for "--output -" and help, `err`
-// for messages.
+// streams: `in` for "--payload -", `out` for "--output -", help and version,
+// `err` for messages. When `in` is a terminal and no --payload is given, the
+// usage goes to `err` (exit status 2) instead of waiting for typing.
 int runServiceExtension(const std::vector<std::string>& args, const NSExtensionInfo& info,
-                        std::istream& in, std::ostream& out, std::ostream& err);
+                        std::istream& in, std::ostream& out, std::ostream& err,
+                        bool inputIsTerminal = false);
 
 }  // namespace platform::usernotifications
