@@ -4,20 +4,16 @@
 #include <filesystem>
 #include <mutex>
 
+#include "platform/foundation/program_folder.h"
 #include "platform/ui/image_assets.h"
 #include "platform/ui/renderer_module.h"
 
 namespace platform::ui {
 namespace {
 
+using foundation::programFolder;
 using foundation::Result;
 using foundation::Status;
-
-std::filesystem::path programFolder() {
-  std::error_code error;
-  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-  return error ? std::filesystem::path() : self.parent_path();
-}
 
 struct Loaded {
   const RendererModule* module = nullptr;
