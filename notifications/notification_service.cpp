@@ -42,7 +42,8 @@ platform::usernotifications::NSExtensionInfo notificationsExtensionInfo() {
     (void)platform::usernotifications::registerPrincipalClass<NotificationService>(
         std::string(NotificationService::kClassName));
   });
-  return {kBundleIdentifier, std::string(NotificationService::kClassName), QUORVEL_VERSION};
+  return {kBundleIdentifier, std::string(NotificationService::kClassName), QUORVEL_VERSION,
+          "Quorvel", "../share/quorvel/quorvel-icon.png"};
 }
 
 }  // namespace quorvel

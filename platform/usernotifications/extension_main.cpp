@@ -21,8 +21,10 @@
 #include "platform/foundation/container.h"
 #include "platform/foundation/dispatch/dispatch_queue.h"
 #include "platform/foundation/output_file.h"
+#include "platform/foundation/program_folder.h"
 #include "platform/foundation/status.h"
 #include "platform/usernotifications/delivered_attachments.h"
+#include "platform/usernotifications/desktop_notifier.h"
 #include "platform/usernotifications/notification_request.h"
 #include "platform/usernotifications/service_extension.h"
 
@@ -209,6 +211,10 @@ int runServiceExtension(const std::vector<std::string>& args, const NSExtensionI
   app.add_option("--output", outputTarget,
                  "Where to write the result (JSON); - (the default) for standard output")
       ->type_name("FILE|-");
+  bool show = false;
+  app.add_flag("--show", show,
+               "Also show the delivered notification on the desktop (through the session "
+               "bus's notification server); when it cannot be shown, a note says why");
 
   std::vector<const char*> argv;
   for (const std::string& arg : args) argv.push_back(arg.c_str());
@@ -285,6 +291,7 @@ int runServiceExtension(const std::vector<std::string>& args, const NSExtensionI
   }
 
   nlohmann::ordered_json result;
+  std::optional<UNNotificationContent::Fields> shown;
   {
     std::lock_guard<std::mutex> lock(delivery->mutex);
     notes.clear();
@@ -296,6 +303,7 @@ int runServiceExtension(const std::vector<std::string>& args, const NSExtensionI
                                                   : nlohmann::ordered_json(nullptr);
     result["content"] =
         delivery->content ? toJSON(*delivery->content) : nlohmann::ordered_json(nullptr);
+    if (show && delivery->content) shown = *delivery->content;
   }
   printNotes(err, program, "attachment", notes);
   // Payload texts need not be valid UTF-8; replace what is not rather than fail.
@@ -311,6 +319,16 @@ int runServiceExtension(const std::vector<std::string>& args, const NSExtensionI
              !written.ok()) {
     err << program << ": " << written.localizedDescription() << "\n";
     return 2;
+  }
+  if (shown) {
+    const auto icon = info.iconPath.empty() ? std::filesystem::path()
+                                            : foundation::programFolder() / info.iconPath;
+    const DesktopApp app{
+        info.displayName.empty() ? program : info.displayName,
+        std::filesystem::is_regular_file(icon) ? icon.lexically_normal().string() : std::string()};
+    if (Status status = showOnDesktop(*shown, app); !status.ok()) {
+      err << program << ": not shown on the desktop: " << status.localizedDescription() << "\n";
+    }
   }
   return result["deliveredBy"].is_null() ? 1 : 0;
 }

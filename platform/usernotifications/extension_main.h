@@ -27,6 +27,8 @@ struct NSExtensionInfo {
   std::string bundleIdentifier;  // becomes the main bundle's identifier
   std::string principalClass;    // runtime name, see registerPrincipalClass
   std::string version;           // what --version prints
+  std::string displayName;       // the sender a desktop notification names
+  std::string iconPath;          // its icon, relative to the program's folder; may be missing
 };
 
 // How long the entry waits after calling the expiry entry point for a

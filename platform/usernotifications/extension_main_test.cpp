@@ -165,8 +165,9 @@ TEST(ExtensionMainTest, RunsThePrincipalClassOnAPayload) {
     args.insert(args.end(), arguments.begin(), arguments.end());
     std::istringstream in(input);
     std::ostringstream out, err;
-    EXPECT_EQ(runServiceExtension(args, {"com.example.x", principalClass, "1.2"}, in, out, err),
-              exitCode)
+    EXPECT_EQ(
+        runServiceExtension(args, {"com.example.x", principalClass, "1.2", "", ""}, in, out, err),
+        exitCode)
         << err.str();
     const bool toErr = starts.starts_with(p);
     EXPECT_TRUE((toErr ? err : out).str().starts_with(starts)) << out.str() << err.str();
