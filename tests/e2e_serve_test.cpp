@@ -13,6 +13,7 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
+#include "tests/support/loopback_server.h"
 #include "tests/support/process.h"
 
 extern char** environ;
@@ -118,6 +119,25 @@ TEST_F(ServeTest, ReloadsByPolicyAndWhenTheAppWrites) {
   EXPECT_EQ(files,
             (std::set<std::string>{"QuorvelMediumWidget-dark.png", "QuorvelMediumWidget-light.png",
                                    "QuorvelSmallWidget-dark.png", "QuorvelSmallWidget-light.png"}));
+}
+
+TEST_F(ServeTest, CommandLine) {
+  testing::LoopbackServer busy;
+  busy.start();
+  const std::pair<std::string, std::pair<int, std::string>> rows[] = {
+      {"--help", {0, "--png-dir DIR"}},
+      {"--interval 0", {2, "--interval"}},
+      {"--interval nan", {2, "must be finite"}},
+      {"--appearance dim", {2, "--appearance"}},
+      {"--port 70000", {2, "--port"}},
+      {"--port " + std::to_string(busy.port()), {1, "cannot listen on 127.0.0.1:"}},
+  };
+  for (const auto& [line, expected] : rows) {
+    const auto result =
+        testing::runProcess("QuorvelWidgetsExtension", testing::words("serve " + line));
+    EXPECT_EQ(result.exitCode, expected.first) << line;
+    EXPECT_NE(result.err.find(expected.second), std::string::npos) << line << "\n" << result.err;
+  }
 }
 
 // Drives Debian's chromium through chromedriver (WebDriver over HTTP).

@@ -3,6 +3,7 @@
 #include <httplib.h>
 #include <signal.h>
 #include <sys/signalfd.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -428,6 +429,13 @@ int runResidentHost(const WidgetBundle& bundle, const ResidentHostOptions& optio
 
   auto published = std::make_shared<Published>();
   httplib::Server server;
+  // cpp-httplib would share the port (SO_REUSEPORT) with a host already
+  // serving on it, and the kernel would split the page's requests between
+  // the two; only a lingering closed socket may be reused.
+  server.set_socket_options([](int socket) {
+    const int yes = 1;
+    ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
   route(server, published);
   const int port = options.port == 0
                        ? server.bind_to_any_port("127.0.0.1")
