@@ -230,7 +230,6 @@ class Host : public std::enable_shared_from_this<Host> {
         if (file.writtenByWidgets || !before.exists) before = now.at(file.path);
       }
     }
-    rescheduled_ = true;
   }
 
   Clock::time_point earliestReload(const Slot& slot) const {
