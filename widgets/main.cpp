@@ -4,13 +4,35 @@
 #include <cmath>
 #include <iostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "platform/foundation/container.h"
+#include "platform/foundation/user_defaults.h"
 #include "platform/ui/desktop_appearance.h"
 #include "platform/widgetkit/bundle_entry.h"
+#include "platform/widgetkit/resident_host.h"
+#include "store/shared_realm_configuration.h"
 #include "widgets/quorvel_widgets.h"
 
 namespace {
+
+// The resident host reloads the widgets when the app writes what they read:
+// holdings into the shared store, the theme into the widgets' preferences.
+// The widgets write their snapshot into the app-group suite themselves.
+std::vector<platform::widgetkit::WatchedFile> filesTheAppWrites() {
+  using platform::foundation::UserDefaults;
+  std::vector<platform::widgetkit::WatchedFile> files;
+  if (auto container = platform::foundation::containerURLForSecurityApplicationGroupIdentifier(
+          quorvel::appGroupIdentifier)) {
+    files.push_back({*container / quorvel::kStoreFileName});
+  }
+  if (auto suite = UserDefaults::suite(quorvel::appGroupIdentifier)) {
+    files.push_back({suite->file(), true});
+  }
+  files.push_back({UserDefaults::standardFor(quorvel::kWidgetsBundleIdentifier).file()});
+  return files;
+}
 
 constexpr const char* kProgram = "QuorvelWidgetsExtension";
 
@@ -21,6 +43,9 @@ constexpr const char* kHelpFooter = R"(Requests:
   snapshot     one entry for a quick look: the stored balances
   timeline     fresh balances from the exchange, stored for the next snapshot,
                and the reload policy
+  serve        keep every widget current in one process, reloading on its
+               policy and when the app writes, and show them on a page at
+               http://127.0.0.1:PORT/ (see serve --help)
 
 Widget kinds: QuorvelSmallWidget (systemSmall), QuorvelMediumWidget (systemMedium).
 
@@ -56,6 +81,14 @@ int usageError(const std::string& what, const std::string& why) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && std::string_view(argv[1]) == "serve") {
+    // The resident host reads its own command line; its usage names both words.
+    const std::string name = std::string(kProgram) + " serve";
+    std::vector<char*> rest{const_cast<char*>(name.c_str())};
+    rest.insert(rest.end(), argv + 2, argv + argc);
+    return platform::widgetkit::serveWidgetBundle(quorvel::QuorvelWidgets{}, filesTheAppWrites(),
+                                                  static_cast<int>(rest.size()), rest.data());
+  }
   const quorvel::QuorvelWidgets bundle;
   const std::vector<std::string> kinds = {std::string(quorvel::kSmallWidgetKind),
                                           std::string(quorvel::kMediumWidgetKind)};
@@ -65,6 +98,8 @@ int main(int argc, char** argv) {
   app.set_version_flag("--version", QUORVEL_VERSION, "Print the version and exit");
   app.require_subcommand(1, 1);
   app.add_subcommand("describe", "Print the bundle's widgets as one line of JSON");
+  // Read by the resident host itself (above); listed here for --help.
+  app.add_subcommand("serve", "Keep the widgets current and show them on a local page");
 
   std::string kind, appearance = "system";
   // Passed on to the bundle entry as given, once checked here.

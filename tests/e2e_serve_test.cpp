@@ -1,0 +1,233 @@
+// `QuorvelWidgetsExtension serve` in a fresh home against the recorded
+// exchange: the app's writes reload the widgets, the policies hold, the page
+// follows in a real browser, and SIGTERM leaves whole drawings behind.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <httplib.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <thread>
+
+#include "tests/support/loopback_server.h"
+#include "tests/support/process.h"
+
+extern char** environ;
+
+namespace quorvel {
+namespace {
+
+using json = nlohmann::json;
+namespace fs = std::filesystem;
+
+int freePort() {
+  const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+  socklen_t length = sizeof address;
+  ::bind(probe, reinterpret_cast<sockaddr*>(&address), length);
+  ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
+  ::close(probe);
+  return ntohs(address.sin_port);
+}
+
+// Sends SIGTERM to our child `timeout`, which hands it to the program.
+void terminateChildren() {
+  for (const auto& entry : fs::directory_iterator("/proc")) {
+    std::ifstream stat(entry.path() / "stat");
+    std::string pid, name, state, parent;
+    if (stat >> pid >> name >> state >> parent && name == "(timeout)" &&
+        parent == std::to_string(getpid()))
+      ::kill(std::stoi(pid), SIGTERM);
+  }
+}
+
+class ServeTest : public ::testing::Test {
+ protected:
+  void SetUp() override { port_ = freePort(); }
+  testing::Process serve(const std::string& line) {
+    return testing::Process("QuorvelWidgetsExtension",
+                            testing::words("serve --port " + std::to_string(port_) + " " + line));
+  }
+  void host(const std::string& line) {
+    EXPECT_EQ(testing::runProcess("quorvel-host", testing::words(line)).exitCode, 0) << line;
+  }
+  json entries() {
+    const auto answer = httplib::Client("127.0.0.1", port_).Get("/entries");
+    return answer ? json::parse(answer->body, nullptr, false) : json();
+  }
+  // The entries' dates, once both widgets have answered a timeline.
+  std::vector<std::string> dates() {
+    const json now = entries();
+    std::vector<std::string> out;
+    for (const auto& response : now.is_array() ? now : json::array())
+      if (response["request"] == "timeline") out.push_back(response["entries"][0]["date"]);
+    return out.size() == 2 ? out : std::vector<std::string>{};
+  }
+  // Waits until every widget has an entry dated otherwise than in `before`.
+  std::vector<std::string> renewed(const std::vector<std::string>& before) {
+    std::vector<std::string> after;
+    EXPECT_TRUE(testing::waitUntil([&] {
+      after = dates();
+      return !after.empty() && (before.empty() || (after[0] != before[0] && after[1] != before[1]));
+    }));
+    return after;
+  }
+
+  testing::ScopedHome home_;
+  testing::ScopedEnv exchange_{"QUORVEL_API_BASE_URL", testing::recordedExchange(home_.path())};
+  int port_ = 0;
+};
+
+TEST_F(ServeTest, ReloadsByPolicyAndWhenTheAppWrites) {
+  const fs::path pngs = home_.path() / "png";
+  auto process = serve("--interval 3 --png-dir " + pngs.string());
+  auto seen = renewed({});
+  EXPECT_EQ(entries()[0]["policy"], "never");  // no holdings: only the app asks again
+  // Each app write: a new entry, priced like the one-shot request, no more
+  // until the interval passes (the widgets' own snapshot is not the app's).
+  for (const std::string write :
+       {"holdings add btcusdt 0.5", "theme set system", "holdings add ethusdt 2"}) {
+    host(write);
+    seen = renewed(seen);
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    EXPECT_EQ(dates(), seen) << write;
+    json served = entries();
+    // The stored snapshot draws like the served timeline's entry.
+    const auto oneShot = testing::runProcess(
+        "QuorvelWidgetsExtension", testing::words("snapshot --kind QuorvelMediumWidget --json -"));
+    json expected = json::parse(testing::lastLine(oneShot.out));
+    expected["request"] = "timeline";
+    expected["policy"] = "atEnd";
+    for (json* response : {&served[1], &expected}) (*response)["entries"][0].erase("date");
+    EXPECT_EQ(served[1], expected) << write;
+  }
+  seen = renewed(seen);  // atEnd, once the interval has passed
+  EXPECT_EQ(httplib::Client("127.0.0.1", port_).Post("/reload", "", "text/plain")->status, 202);
+  renewed(seen);
+  terminateChildren();
+  const auto result = process.wait();
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  // Whole drawings only, each as the one-shot request draws the entry.
+  std::set<std::string> files;
+  for (const auto& file : fs::directory_iterator(pngs)) {
+    const std::string name = file.path().stem(), kind = name.substr(0, name.find('-'));
+    files.insert(name);
+    const fs::path drawn = home_.path() / "drawn.png";
+    testing::runProcess("QuorvelWidgetsExtension",
+                        testing::words("snapshot --scale 2 --kind " + kind + " --appearance " +
+                                       name.substr(kind.size() + 1) + " --png " + drawn.string()));
+    EXPECT_EQ(testing::readFileBytes(file.path()), testing::readFileBytes(drawn)) << name;
+  }
+  EXPECT_EQ(files, (std::set<std::string>{"QuorvelMediumWidget-dark", "QuorvelMediumWidget-light",
+                                          "QuorvelSmallWidget-dark", "QuorvelSmallWidget-light"}));
+}
+
+TEST_F(ServeTest, CommandLine) {
+  testing::LoopbackServer busy;
+  busy.start();
+  const std::pair<std::string, std::pair<int, std::string>> rows[] = {
+      {"--help", {0, "--png-dir DIR"}},
+      {"--interval 0", {2, "--interval"}},
+      {"--interval nan", {2, "must be finite"}},
+      {"--appearance dim", {2, "--appearance"}},
+      {"--port 70000", {2, "--port"}},
+      {"--port " + std::to_string(busy.port()), {1, "cannot listen on 127.0.0.1:"}},
+  };
+  for (const auto& [line, expected] : rows) {
+    const auto result =
+        testing::runProcess("QuorvelWidgetsExtension", testing::words("serve " + line));
+    EXPECT_EQ(result.exitCode, expected.first) << line;
+    EXPECT_NE(result.err.find(expected.second), std::string::npos) << line << "\n" << result.err;
+  }
+}
+
+// Drives Debian's chromium through chromedriver (WebDriver over HTTP).
+class Browser {
+ public:
+  explicit Browser(const fs::path& profile) : driver_("127.0.0.1", port_) {
+    std::string port = "--port=" + std::to_string(port_);
+    char* argv[] = {const_cast<char*>("chromedriver"), port.data(), nullptr};
+    posix_spawn_file_actions_t quiet;
+    posix_spawn_file_actions_init(&quiet);
+    posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&quiet, 1, 2);
+    ::posix_spawnp(&pid_, "chromedriver", &quiet, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&quiet);
+    const json flags = {"--headless",
+                        "--no-sandbox",
+                        "--disable-gpu",
+                        "--disable-quic",
+                        "--no-first-run",
+                        "--disable-background-networking",
+                        "--disable-component-update",
+                        "--disable-sync",
+                        "--user-data-dir=" + profile.string()};
+    const json options = {{"binary", "/usr/bin/chromium"}, {"args", flags}};
+    testing::waitUntil([&] {
+      const json reply = call(
+          "POST", "", {{"capabilities", {{"alwaysMatch", {{"goog:chromeOptions", options}}}}}});
+      session_ = reply.is_object() ? reply.value("sessionId", "") : "";
+      return !session_.empty();
+    });
+  }
+  ~Browser() {
+    call("DELETE", "");
+    ::kill(pid_, SIGTERM);
+    ::waitpid(pid_, nullptr, 0);
+  }
+  json call(const std::string& method, const std::string& path, const json& body = json::object()) {
+    const std::string at = "/session" + (session_.empty() ? "" : "/" + session_) + path;
+    const auto answer = method == "POST"  ? driver_.Post(at, body.dump(), "application/json")
+                        : method == "GET" ? driver_.Get(at)
+                                          : driver_.Delete(at);
+    const json reply = answer ? json::parse(answer->body, nullptr, false) : json();
+    return reply.is_object() && reply.contains("value") ? reply["value"] : json();
+  }
+  json script(const std::string& code) {
+    return call("POST", "/execute/sync", {{"script", code}, {"args", json::array()}});
+  }
+
+ private:
+  int port_ = freePort();
+  httplib::Client driver_;
+  pid_t pid_ = -1;
+  std::string session_;
+};
+
+TEST_F(ServeTest, PageFollowsEntriesInABrowser) {
+  if (!fs::exists("/usr/bin/chromium") || ::system("command -v chromedriver >/dev/null") != 0)
+    GTEST_SKIP() << "chromium and chromedriver are not installed";
+  auto process = serve("--interval 600");
+  const auto seen = renewed({});
+  testing::TempDir profile;
+  Browser browser(profile.path());
+  browser.call("POST", "/url", {{"url", "http://127.0.0.1:" + std::to_string(port_) + "/"}});
+  const std::string version =
+      "return document.getElementById('QuorvelSmallWidget').dataset.version";
+  const std::string drawn =
+      "return [...document.images].map(i => i.complete && i.naturalWidth + 'x' + i.width).join()";
+  json before;
+  EXPECT_TRUE(testing::waitUntil([&] { return (before = browser.script(version)).is_string(); }));
+  EXPECT_TRUE(testing::waitUntil([&] { return browser.script(drawn) == "340x170,728x364"; }));
+  host("holdings add btcusdt 0.5");
+  renewed(seen);
+  EXPECT_TRUE(testing::waitUntil([&] { return browser.script(version) != before; }));  // by SSE
+  const json button = browser.call(
+      "POST", "/element", {{"using", "css selector"}, {"value", "#QuorvelMediumWidget button"}});
+  browser.call("POST", "/element/" + button.begin().value().get<std::string>() + "/click",
+               json::object());
+  EXPECT_EQ(browser.script("return document.getElementById('link').textContent"),
+            "Opens quorvel-widget-portfolio://");
+  // The texts of the entry shown now, and only those, for screen readers.
+  EXPECT_EQ(browser.script("return document.querySelector('#QuorvelSmallWidget img').alt")
+                .get<std::string>()
+                .rfind("Current Balance, $21,857.0", 0),
+            0);
+}
+
+}  // namespace
+}  // namespace quorvel
