@@ -1,6 +1,8 @@
 #include "platform/foundation/user_defaults.h"
 
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,7 +27,9 @@ static std::multiset<std::string> besides(const UserDefaults& suite) {
     const std::string name = entry.path().filename();
     if (name == "s.plist" || name == "s.plist.lock") continue;
     EXPECT_EQ(name.rfind("s.plist.corrupt-20", 0), 0u) << name;
-    found.insert(readFileBytes(entry.path()));
+    found.insert(entry.is_directory()      ? "<folder>"
+                 : entry.is_regular_file() ? readFileBytes(entry.path())
+                                           : "<other>");
   }
   return found;
 }
@@ -41,25 +45,45 @@ static std::string onePair(const std::string& key, const std::string& value) {
   return out;
 }
 
-// A file that cannot be read is an empty suite; one that cannot be written
-// back as it is reads as it is. Either goes aside whole at the next write.
-TEST(UserDefaultsTest, FilesThatCannotBeKeptAreSetAsideByTheNextWrite) {
+// A file that cannot be read (or is no regular file under the cap) is an
+// empty suite and goes aside whole at the next write. One that cannot be
+// written back as it is reads as it is and is left alone: its keys are
+// another process's. Either way a writer's stale temporary is swept.
+TEST(UserDefaultsTest, FilesThatCannotBeUsedAreSetAsideByTheNextWrite) {
   const std::string x = "\x51x", nul("\x63\0a\0\0\0b", 7);  // UTF-16 a, NUL, b
-  const std::tuple<std::string, std::string, std::optional<std::string>> rows[] = {
-      {"", "k", {}},
-      {"<?xml version=\"1.0\"?><plist><array><string>x</string></array></plist>", "k", {}},
-      {onePair("\x51k", nul), "k", "a\0b"s},
-      {onePair(nul, x), "a", {}},                          // the library would match "a"
-      {onePair("\x54\x85\x96nt", x), "\x85\x96nt", "x"}};  // not UTF-8
-  for (const auto& [file, key, read] : rows) {
+  const std::string big(UserDefaults::kMaxFileBytes + 1, 'b');
+  const std::tuple<std::string, std::string, std::optional<std::string>, std::string> rows[] = {
+      {"", "k", {}, ""},
+      {"<?xml version=\"1.0\"?><plist><array><string>x</string></array></plist>", "k", {}, ""},
+      {"<folder>", "k", {}, ""},
+      {"<other>", "k", {}, ""},  // a FIFO: never waited on
+      {big, "k", {}, ""},
+      {onePair(nul, x), "a", {}, ""},  // the library would match "a"
+      {onePair("\x51k", nul), "k", "a\0b"s, "kept"},
+      {onePair("\x54\x85\x96nt", x), "\x85\x96nt", "x", "kept"}};  // not UTF-8
+  for (const auto& [file, key, read, kept] : rows) {
     quorvel::testing::TempDir dir;
     UserDefaults suite(dir.path() / "s.plist");
-    quorvel::testing::writeFileBytes(suite.file(), file);
+    if (file == "<folder>") {
+      fs::create_directory(suite.file());
+    } else if (file == "<other>") {
+      ASSERT_EQ(::mkfifo(suite.file().c_str(), 0600), 0);
+    } else {
+      quorvel::testing::writeFileBytes(suite.file(), file);
+    }
+    quorvel::testing::writeFileBytes(dir.path() / ".s.plist.Zq3x9A", "a killed writer's");
     EXPECT_EQ(suite.string(key), read) << file;
     EXPECT_EQ(suite.keys(), read ? Keys{key} : Keys{}) << file;
-    ASSERT_OK(suite.set("other", "v")) << file;
-    EXPECT_EQ(suite.keys(), Keys{"other"}) << file;
-    EXPECT_EQ(besides(suite), std::multiset{file}) << file;
+    const Status set = suite.set("other", "v");
+    if (kept.empty()) {
+      ASSERT_OK(set) << file;
+      EXPECT_EQ(suite.keys(), Keys{"other"}) << file;
+      EXPECT_EQ(besides(suite), std::multiset{file}) << file;
+    } else {
+      EXPECT_EQ(set.code(), Status::Code::kUnsupported) << file;
+      EXPECT_EQ(readFileBytes(suite.file()), file);
+      EXPECT_EQ(besides(suite), std::multiset<std::string>{}) << file;
+    }
   }
 }
 
@@ -88,6 +112,7 @@ TEST(UserDefaultsTest, KeepsKindsApartAndRefusesWhatTheFileCannotHold) {
   EXPECT_EQ(readFileBytes(suite.file()), before);
   EXPECT_EQ(before.substr(0, 8), "bplist00");
   EXPECT_EQ(fs::status(suite.file()).permissions(), fs::perms(0600));
+  EXPECT_EQ(fs::status(suite.file().parent_path()).permissions(), fs::perms(0700));
   EXPECT_EQ(suite.keys(), (Keys{"blob", "clé ₿", "text"}));
   EXPECT_EQ(std::tuple(suite.data("blob"), suite.data("clé ₿"), suite.string("text")),
             std::tuple(bytes("{}"), UserDefaults::Data{}, "x"));
@@ -95,6 +120,10 @@ TEST(UserDefaultsTest, KeepsKindsApartAndRefusesWhatTheFileCannotHold) {
   EXPECT_TRUE(besides(suite).empty());
   EXPECT_EQ(UserDefaults(path + "/s.plist").set("k", "v"),
             Status::IOError("cannot create folder " + path + ": Not a directory"));
+  // A lock file is never opened through a link someone planted.
+  fs::create_symlink(dir.path() / "planted", path + "x.lock");
+  EXPECT_EQ(UserDefaults(path + "x").set("k", "v").code(), Status::Code::kIOError);
+  EXPECT_FALSE(fs::exists(dir.path() / "planted"));
 }
 
 TEST(UserDefaultsTest, WritersInManyProcessesNeverLoseEachOthersKeys) {
@@ -126,11 +155,18 @@ TEST(UserDefaultsTest, SuitesLiveInTheirContainersUnderTheHome) {
   for (const std::string& unusable : {""s, "."s, ".."s, "../escape"s, "a/b"s, "a\0b"s}) {
     EXPECT_FALSE(UserDefaults::suite(unusable)) << unusable;
   }
-  for (const auto& [qHome, xdg, expected] : {std::tuple{"/q", "/x", "/q"},
-                                             {"", "/x", "/x/quorvel"},
-                                             {"", "", "/h/.local/share/quorvel"}}) {
-    quorvel::testing::ScopedEnv q("QUORVEL_HOME", qHome), x("XDG_DATA_HOME", xdg), h("HOME", "/h");
-    EXPECT_EQ(quorvelHome(), expected);
+  // Relative values: QUORVEL_HOME from the working folder, the others
+  // ignored; no HOME: the password database's, never /tmp.
+  const std::string account = ::getpwuid(::geteuid())->pw_dir;
+  for (const auto& [qHome, xdg, home, expected] :
+       {std::tuple{"/q", "/x", "/h", "/q"s},
+        {"", "/x", "/h", "/x/quorvel"},
+        {"", "", "/h", "/h/.local/share/quorvel"},
+        {"q", "/x", "/h", (fs::current_path() / "q").string()},
+        {"", "x", "h", account + "/.local/share/quorvel"},
+        {"", "", "", account + "/.local/share/quorvel"}}) {
+    quorvel::testing::ScopedEnv q("QUORVEL_HOME", qHome), x("XDG_DATA_HOME", xdg), h("HOME", home);
+    EXPECT_EQ(*quorvelHome().value, expected);
   }
   quorvel::testing::ScopedEnv file("QUORVEL_HOME", "/proc/version");  // not a folder
   EXPECT_FALSE(UserDefaults::suite("group"));
