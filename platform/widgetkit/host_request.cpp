@@ -44,9 +44,12 @@ ordered_json entryJSON(const HostEntry& entry) {
   return out;
 }
 
-// Writes `text` to `path` whole or not at all (temporary file, then rename).
+// Writes `text` to `path` whole or not at all (temporary file, then rename);
+// a failure is told on standard error.
 bool writeWhole(const std::string& path, const std::string& text) {
-  return platform::foundation::writeOutputFile(path, text).ok();
+  const foundation::Status written = platform::foundation::writeOutputFile(path, text);
+  if (!written.ok()) std::cerr << "error: " << written.localizedDescription() << "\n";
+  return written.ok();
 }
 
 using Renderer = foundation::Result<std::string> (*)(const ui::View&, const ui::RenderOptions&);
@@ -56,12 +59,12 @@ bool draw(Renderer render, const ui::View& view, const ui::RenderOptions& option
           const std::string& path) {
   if (path.empty()) return true;
   auto rendered = render(view, options);
-  if (rendered.ok() && writeWhole(path, *rendered.value)) return true;
-  std::cerr << "error: cannot write " << path << ": "
-            << (rendered.ok() ? "the file cannot be written"
-                              : rendered.status.localizedDescription())
-            << "\n";
-  return false;
+  if (!rendered.ok()) {
+    std::cerr << "error: cannot write " << path << ": " << rendered.status.localizedDescription()
+              << "\n";
+    return false;
+  }
+  return writeWhole(path, *rendered.value);
 }
 
 const WidgetConfiguration* widgetOfKind(const std::vector<WidgetConfiguration>& widgets,
@@ -155,9 +158,9 @@ int answerRequest(const WidgetBundle& bundle, const std::vector<WidgetConfigurat
     }
   }
   if (options.jsonPath == "-") {
-    std::cout << response.dump() << std::endl;
+    std::cout.flush();  // after anything written through it before
+    if (!foundation::writeStandardOutput(response.dump() + "\n")) status = kExitOutputFailed;
   } else if (!options.jsonPath.empty() && !writeWhole(options.jsonPath, response.dump() + "\n")) {
-    std::cerr << "error: cannot write " << options.jsonPath << "\n";
     status = kExitOutputFailed;
   }
   return status;

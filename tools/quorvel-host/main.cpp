@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/foundation/decimal.h"
+#include "platform/foundation/output_file.h"
 #include "platform/foundation/user_defaults.h"
 #include "platform/objectstore/realm.h"
 #include "store/portfolio.h"
@@ -286,5 +287,5 @@ int main(int argc, char** argv) {
     std::cerr << "error: " << error.message << '\n';
     return kExitStore;
   }
-  return 0;
+  return platform::foundation::finishStandardOutput(0, "quorvel-host");
 }
