@@ -99,10 +99,14 @@ bool writeStandardOutput(std::string_view bytes) {
 }
 
 int finishStandardOutput(int status, std::string_view program) {
+  // A stream that failed earlier kept no errno; the last one set is the
+  // best guess at its cause.
+  const int earlier = errno;
+  if (!std::cout || std::ferror(stdout)) noteStandardOutputError(earlier);
   errno = 0;
   if (!std::cout.flush()) noteStandardOutputError(errno);
   errno = 0;
-  if (std::fflush(stdout) != 0 || std::ferror(stdout)) noteStandardOutputError(errno);
+  if (std::fflush(stdout) != 0) noteStandardOutputError(errno);
   // Some file systems report a failed write only when the file is closed.
   if (::close(STDOUT_FILENO) != 0 && errno != EBADF) noteStandardOutputError(errno);
   const int err = standardOutputError.load();

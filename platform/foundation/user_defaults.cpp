@@ -164,7 +164,7 @@ Status lockSuite(const std::filesystem::path& file, std::chrono::milliseconds ti
 }
 
 void logToStandardError(const std::string& message) {
-  writeAll(STDERR_FILENO, "UserDefaults: " + message + "\n");
+  writeAll(STDERR_FILENO, "UserDefaults: " + escapedForm(message) + "\n");
 }
 
 // Keeps a file the suite cannot go on with for a person to inspect; the

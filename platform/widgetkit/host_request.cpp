@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "platform/foundation/dispatch/dispatch_queue.h"
+#include "platform/foundation/file_access.h"
 #include "platform/foundation/output_file.h"
 #include "platform/ui/renderer_module.h"
 #include "platform/ui/view_dump.h"
@@ -16,6 +17,9 @@ namespace platform::widgetkit {
 namespace {
 
 using nlohmann::ordered_json;
+
+// Text from outside (a kind, a path) with its control bytes escaped.
+std::string shown(std::string_view text) { return foundation::escapedForm(text); }
 
 // The answer, handed over from whichever thread completes the request.
 struct Answer {
@@ -48,7 +52,7 @@ ordered_json entryJSON(const HostEntry& entry) {
 // a failure is told on standard error.
 bool writeWhole(const std::string& path, const std::string& text) {
   const foundation::Status written = platform::foundation::writeOutputFile(path, text);
-  if (!written.ok()) std::cerr << "error: " << written.localizedDescription() << "\n";
+  if (!written.ok()) std::cerr << "error: " << shown(written.localizedDescription()) << "\n";
   return written.ok();
 }
 
@@ -60,8 +64,8 @@ bool draw(Renderer render, const ui::View& view, const ui::RenderOptions& option
   if (path.empty()) return true;
   auto rendered = render(view, options);
   if (!rendered.ok()) {
-    std::cerr << "error: cannot write " << path << ": " << rendered.status.localizedDescription()
-              << "\n";
+    std::cerr << "error: cannot write " << shown(path) << ": "
+              << shown(rendered.status.localizedDescription()) << "\n";
     return false;
   }
   return writeWhole(path, *rendered.value);
@@ -76,7 +80,7 @@ const WidgetConfiguration* widgetOfKind(const std::vector<WidgetConfiguration>& 
   if (widget == nullptr) {
     std::string known;
     for (const auto& candidate : widgets) known += (known.empty() ? "" : ", ") + candidate.kind;
-    std::cerr << "error: no widget of kind \"" << kind << "\" (known: " << known << ")\n";
+    std::cerr << "error: no widget of kind \"" << shown(kind) << "\" (known: " << known << ")\n";
   } else if (widget->families.empty()) {
     std::cerr << "error: widget \"" << widget->kind << "\" supports no family\n";
     widget = nullptr;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/foundation/decimal.h"
+#include "platform/foundation/file_access.h"
 #include "platform/foundation/output_file.h"
 #include "platform/foundation/user_defaults.h"
 #include "platform/objectstore/realm.h"
@@ -281,10 +282,10 @@ int main(int argc, char** argv) {
       }
     }
   } catch (const UsageError& error) {
-    std::cerr << "error: " << error.message << '\n';
+    std::cerr << "error: " << platform::foundation::escapedForm(error.message) << '\n';
     return kExitUsage;
   } catch (const StoreError& error) {
-    std::cerr << "error: " << error.message << '\n';
+    std::cerr << "error: " << platform::foundation::escapedForm(error.message) << '\n';
     return kExitStore;
   }
   return platform::foundation::finishStandardOutput(0, "quorvel-host");
