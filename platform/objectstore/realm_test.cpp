@@ -83,11 +83,11 @@ const std::string kCreated =
 
 const char* kDump =
     "SELECT name, sql FROM sqlite_master WHERE type = 'table' ORDER BY name;"
-    "SELECT * FROM Holding; PRAGMA user_version";
+    "SELECT * FROM Holding; PRAGMA user_version; PRAGMA journal_mode";
 
-// A file as the host may leave it, in WAL mode as the store leaves it: the
-// file's tables, rows and version after opening, or the error with the
-// file's bytes untouched.
+// A file as the host may leave it, in rollback-journal mode: the file's
+// tables, rows, version and journal mode (WAL only for a file made here)
+// after opening, or the error with the file's bytes untouched.
 TEST_F(RealmTest, OpeningBringsTheFileToTheDeclaredSchemaOrLeavesItUntouched) {
   const std::pair<std::string, std::string> cases[] = {
       {"", kCreated + "300\n"},
@@ -113,13 +113,17 @@ TEST_F(RealmTest, OpeningBringsTheFileToTheDeclaredSchemaOrLeavesItUntouched) {
            "): use DROP VIEW to delete view Holding__reshape"},
       {"not a database", "corruption: The store file is not a database (" + file_.string() +
                              "): file is not a database"},
+      {"CREATE TABLE Holding (symbol TEXT, base TEXT); INSERT INTO Holding VALUES ('a', 'A'), "
+       "('b', 'A'); PRAGMA user_version = 9",
+       "migrated 9=9\ncorruption: Cannot migrate the store: two 'Holding' objects have the "
+       "primary key base 'A'."},
   };
   for (const auto& [setup, expected] : cases) {
     SCOPED_TRACE(setup);
     std::filesystem::remove(file_);
     log_.clear();
     if (setup.starts_with("not")) quorvel::testing::writeFileBytes(file_, setup);
-    if (!setup.empty() && !setup.starts_with("not")) sql(file_, "PRAGMA journal_mode=WAL;" + setup);
+    if (!setup.empty() && !setup.starts_with("not")) sql(file_, setup);
     const std::string before = quorvel::testing::readFileBytes(file_);
     auto realm = Realm::open(config());
     if (!realm.ok()) {
@@ -129,13 +133,23 @@ TEST_F(RealmTest, OpeningBringsTheFileToTheDeclaredSchemaOrLeavesItUntouched) {
       EXPECT_EQ(quorvel::testing::readFileBytes(file_), before);
       continue;
     }
-    EXPECT_EQ(log_ + sql(file_, kDump), expected);
+    const std::string mode = setup.empty() ? "wal\n" : "delete\n";
+    EXPECT_EQ(log_ + sql(file_, kDump), expected + mode);
     ASSERT_OK(Realm::open(config()).status);
-    EXPECT_EQ(log_ + sql(file_, kDump), expected);  // now current: no second migration
+    EXPECT_EQ(log_ + sql(file_, kDump), expected + mode);  // now current: no second migration
   }
   EXPECT_EQ(Realm::open({}).status.code(), Code::kNotFound);
   EXPECT_EQ(Realm::open({dir_.path() / "no" / "file", 0, {}, {}, {}}).status.code(),
             Code::kIOError);
+  const std::string name(255, 'n');  // a path SQLite cannot take; a link to nowhere
+  EXPECT_EQ(Realm::open({dir_.path() / name / name, 0, {}, {}, {}}).status.code(),
+            Code::kInvalidArgument);
+  std::filesystem::remove(file_);
+  std::filesystem::create_symlink(dir_.path() / "elsewhere", file_);
+  EXPECT_EQ(Realm::open(config()).status.code(), Code::kNotFound);
+  EXPECT_FALSE(std::filesystem::exists(dir_.path() / "elsewhere"));
+  sql(dir_.path() / "elsewhere", kDeclared);  // the link a user made to a store
+  EXPECT_OK(Realm::open(config()).status);
 }
 
 TEST_F(RealmTest, WritesKeepKeysUniqueAndRecordsInInsertionOrder) {
