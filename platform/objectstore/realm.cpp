@@ -441,21 +441,24 @@ Result<Realm> Realm::open(const Configuration& configuration) {
               configuration.objectTypes ? *configuration.objectTypes : registeredObjectTypes());
   sqlite3_busy_timeout(raw, static_cast<int>(configuration.busyTimeout.count()));
 
-  // The file is the host's: until it is known to be one this program may
-  // use, closing must not even checkpoint its log into it.
-  sqlite3_db_config(raw, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
-  // A look without the write lock first: a current file needs nothing, and
-  // taking the lock would make every reader wait for the host's writes.
-  auto state = readState(raw);
-  if (!state.ok()) return state.status;
-  if (Status s = refuseNewer(*state.value, configuration.schemaVersion); !s.ok()) return s;
-  sqlite3_db_config(raw, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 0, nullptr);
   // Only a file made here gets a write-ahead log (so that readers go on
   // while the host writes); the host's own file keeps its journal mode.
   if (created) {
     if (Status s = Pragma(raw, "journal_mode=WAL").text().status; !s.ok()) return s;
   }
+  // The file is the host's: until it is known to be one this program may
+  // use, closing must not even checkpoint its log into it.
+  sqlite3_db_config(raw, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+  // A look without the write lock first: a current file needs nothing, and
+  // taking the lock would make every reader wait for the host's writes. One
+  // read transaction: one shared lock and one consistent view for the look.
+  if (Status s = exec(raw, "BEGIN", "read the store"); !s.ok()) return s;
+  auto state = readState(raw);
+  if (!state.ok()) return state.status;
+  if (Status s = refuseNewer(*state.value, configuration.schemaVersion); !s.ok()) return s;
+  sqlite3_db_config(raw, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 0, nullptr);
   auto current = isCurrent(raw, realm.types_, *state.value, configuration.schemaVersion);
+  if (Status s = exec(raw, "COMMIT", "read the store"); !s.ok()) return s;
   if (!current.ok()) return current.status;
   if (*current.value) return realm;
   Status s = inTransaction(raw, "migrate the store",
