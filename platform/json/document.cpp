@@ -1,5 +1,6 @@
 #include "platform/json/document.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 
@@ -44,7 +45,7 @@ std::optional<std::string> widenedIntegers(std::string_view text) {
     }
     const std::string_view token = text.substr(i, end - i);
     out += token;
-    if ((c == '-' || (c >= '0' && c <= '9')) && beyond64Bits(token)) {
+    if (beyond64Bits(token)) {  // false for any other token
       out += "e0";
       widened = true;
     }

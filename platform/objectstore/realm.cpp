@@ -307,12 +307,14 @@ Status inTransaction(sqlite3* db, const std::string& what, const std::function<S
 // true in *created then. A link to an existing store is followed.
 Status prepareStoreFile(const std::filesystem::path& path, bool* created) {
   *created = false;
-  sqlite3_vfs* vfs = sqlite3_vfs_find(nullptr);
-  if (vfs && path.native().size() >= static_cast<size_t>(vfs->mxPathname)) {
+  // SQLite must also name the file's rollback journal, the longest of its
+  // companions, within its limit.
+  const sqlite3_vfs* vfs = sqlite3_vfs_find(nullptr);
+  const size_t longest = vfs ? static_cast<size_t>(vfs->mxPathname) - sizeof("-journal") + 1 : 0;
+  if (vfs && path.native().size() > longest) {
     return Status::InvalidArgument("The store path is " + std::to_string(path.native().size()) +
                                    " bytes long; SQLite accepts at most " +
-                                   std::to_string(vfs->mxPathname - 1) + " (" + path.string() +
-                                   ")");
+                                   std::to_string(longest) + " (" + path.string() + ")");
   }
   struct stat st {};
   if (::stat(path.c_str(), &st) == 0) {
