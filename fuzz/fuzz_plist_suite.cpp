@@ -1,7 +1,8 @@
 // Fuzz target: the bytes are a preference suite's file, as another process
 // (or a damaged disk) may have left it. Reading must give what the file holds
 // or an empty suite; a write must then add the new value and either keep
-// every value it could read or set the file aside, byte for byte.
+// every value it could read or set the file aside, byte for byte, or, when
+// the values it holds could not be written back, leave it as it was.
 #include <unistd.h>
 
 #include <cstddef>
@@ -89,15 +90,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   const std::map<std::string, Value> before = readAll(*suite);
+  const std::string_view original(reinterpret_cast<const char*>(data), size);
 
-  if (!suite->set(kWrittenKey, kWrittenValue).ok()) __builtin_trap();
+  const platform::foundation::Status written = suite->set(kWrittenKey, kWrittenValue);
+  if (!written.ok()) {
+    // Values another process wrote that could not be written back as they
+    // are: the write is refused and the file stays, byte for byte.
+    if (written.code() != platform::foundation::Status::Code::kUnsupported ||
+        fileBytes(file) != original || removeSetAside(file, original) != 0) {
+      __builtin_trap();
+    }
+    std::filesystem::remove(file);
+    return 0;
+  }
   if (suite->string(kWrittenKey) != kWrittenValue) __builtin_trap();
 
   std::map<std::string, Value> after = readAll(*suite);
   after.erase(kWrittenKey);
   // The file is either kept, every value it could be read for still there,
   // or set aside whole and the suite started over.
-  const std::string_view original(reinterpret_cast<const char*>(data), size);
   const size_t setAside = removeSetAside(file, original);
   if (setAside > 1) __builtin_trap();
   if (setAside == 0) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/net/json_response.h"
 #include "platform/objectstore/realm.h"
 #include "store/portfolio.h"
 #include "store/records.h"
@@ -50,10 +51,12 @@ const platform::objectstore::Results<PortfolioPair>& holdings() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static simdjson::dom::parser* parser = new simdjson::dom::parser();
-  simdjson::padded_string padded(reinterpret_cast<const char*>(data), size);
-  simdjson::dom::element root;
-  if (parser->parse(padded).get(root) != simdjson::SUCCESS) return 0;
+  // Read as the product reads an answer: a byte-order mark skipped, integers
+  // past 64 bits taken as doubles.
+  auto document =
+      platform::net::JSONDocument::parse(std::string(reinterpret_cast<const char*>(data), size));
+  if (!document.ok()) return 0;
+  const simdjson::dom::element root = (*document.value)->root();
 
   (void)quorvel::tickersFromAnswer(root);
   const auto error = quorvel::exchangeError(400, &root);

@@ -9,6 +9,8 @@
 #include <variant>
 #include <vector>
 
+#include "platform/json/document.h"
+
 namespace quorvel {
 
 using platform::foundation::Result;
@@ -122,9 +124,8 @@ Status typeMismatch(const char* field, const char* expected, simdjson::dom::elem
 template <class Record>
 Result<Record> decode(std::string_view json) {
   simdjson::dom::parser parser;
-  simdjson::padded_string padded(json);
   simdjson::dom::element root;
-  if (auto error = parser.parse(padded).get(root); error != simdjson::SUCCESS) {
+  if (auto error = platform::json::parse(parser, json, root); error != simdjson::SUCCESS) {
     return Status::Parse(
         std::string("dataCorrupted(codingPath: [], The given data was not valid JSON. (") +
         simdjson::error_message(error) + "))");

@@ -132,6 +132,8 @@ TEST(StoreTest, SnapshotReadingDefaultsWhatIsMissingAndRefusesOtherTypes) {
       {"null", "codingPath: [], Expected to decode Dictionary<String, Any> but found null"},
       {"42", "found a number instead"},
       {"{", "dataCorrupted(codingPath: [], The given data was not valid JSON. (The JSON"},
+      {"{\"todayBalance\":99999999999999999999,\"yesterdayBalance\":-99999999999999999999}",
+       "100000000000000000000.000000 -100000000000000000000.0"},  // past 64 bits
   };
   for (const auto& [json, expected] : rows) {
     auto result = decodePortfolioWidget(json);

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "platform/foundation/container.h"
+#include "platform/foundation/file_access.h"
+#include "platform/foundation/output_file.h"
 #include "platform/foundation/user_defaults.h"
 #include "platform/ui/desktop_appearance.h"
 #include "platform/widgetkit/bundle_entry.h"
@@ -73,8 +75,8 @@ Exit status: 0 answered, 1 an output file could not be written,
 2 usage error, 3 no answer before the deadline.)";
 
 int usageError(const std::string& what, const std::string& why) {
-  std::cerr << kProgram << ": " << what << ": " << why << "\nRun '" << kProgram
-            << " --help' for the usage.\n";
+  std::cerr << kProgram << ": " << what << ": " << platform::foundation::escapedForm(why)
+            << "\nRun '" << kProgram << " --help' for the usage.\n";
   return platform::widgetkit::kExitUsage;
 }
 
@@ -137,7 +139,7 @@ int main(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::Success& e) {
-    return app.exit(e, std::cout, std::cerr);
+    return platform::foundation::finishStandardOutput(app.exit(e, std::cout, std::cerr), kProgram);
   } catch (const CLI::ParseError& e) {
     return usageError("bad command line", e.what());
   }
@@ -161,6 +163,8 @@ int main(int argc, char** argv) {
   }
   std::vector<const char*> forwarded;
   for (const std::string& arg : args) forwarded.push_back(arg.c_str());
-  return platform::widgetkit::runWidgetBundle(bundle, static_cast<int>(forwarded.size()),
-                                              forwarded.data());
+  return platform::foundation::finishStandardOutput(
+      platform::widgetkit::runWidgetBundle(bundle, static_cast<int>(forwarded.size()),
+                                           forwarded.data()),
+      kProgram);
 }

@@ -72,7 +72,7 @@ void requestStatistics(std::optional<std::string> symbol, AnswerCompletion compl
   platform::net::Parameters parameters;
   if (symbol) parameters.emplace_back("symbol", *symbol);
   const std::string address = apiBaseURL() + std::string(kTickerPath);
-  platform::foundation::debugPrint(address);
+  platform::foundation::debugPrint(platform::net::redactedURL(address));
   platform::net::getJSON(
       address, std::move(parameters), tickerRequestOptions(),
       [completion = std::move(completion)](platform::net::JSONResponse response) {

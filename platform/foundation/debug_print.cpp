@@ -66,8 +66,8 @@ void debugPrint(std::string_view text) {
   std::string line = quotedForm(text);
   line += '\n';
   // One write per line (continued only where the kernel cut it short); a
-  // closed standard output loses the diagnostic, nothing more.
-  writeAll(STDOUT_FILENO, line);
+  // failure is remembered, so the program can end with an error.
+  writeStandardOutput(line);
 }
 
 }  // namespace platform::foundation

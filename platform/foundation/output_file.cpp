@@ -4,14 +4,25 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <iostream>
 
 namespace platform::foundation {
 namespace {
 
 Status ioError(const std::string& what, const std::filesystem::path& path) {
   return Status::IOError(what + " " + path.string() + ": " + std::strerror(errno));
+}
+
+// The errno of the first failed write to standard output; 0 while none.
+std::atomic<int> standardOutputError{0};
+
+void noteStandardOutputError(int err) {
+  int none = 0;
+  standardOutputError.compare_exchange_strong(none, err != 0 ? err : EIO);
 }
 
 Status syncFolder(const std::filesystem::path& folder) {
@@ -79,6 +90,30 @@ Status writeOutputFile(const std::string& path, std::string_view bytes) {
   Status status = replaceFileAtomically(destination, bytes, 0644);
   if (status.ok()) return status;
   return Status::IOError("cannot write " + path + ": " + status.localizedDescription());
+}
+
+bool writeStandardOutput(std::string_view bytes) {
+  if (writeAll(STDOUT_FILENO, bytes)) return true;
+  noteStandardOutputError(errno);
+  return false;
+}
+
+int finishStandardOutput(int status, std::string_view program) {
+  // A stream that failed earlier kept no errno; the last one set is the
+  // best guess at its cause.
+  const int earlier = errno;
+  if (!std::cout || std::ferror(stdout)) noteStandardOutputError(earlier);
+  errno = 0;
+  if (!std::cout.flush()) noteStandardOutputError(errno);
+  errno = 0;
+  if (std::fflush(stdout) != 0) noteStandardOutputError(errno);
+  // Some file systems report a failed write only when the file is closed.
+  if (::close(STDOUT_FILENO) != 0 && errno != EBADF) noteStandardOutputError(errno);
+  const int err = standardOutputError.load();
+  if (err == 0) return status;
+  writeAll(STDERR_FILENO,
+           std::string(program) + ": cannot write standard output: " + std::strerror(err) + "\n");
+  return status == 0 ? 1 : status;
 }
 
 }  // namespace platform::foundation

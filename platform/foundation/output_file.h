@@ -36,4 +36,15 @@ bool writeAll(int fd, std::string_view bytes);
 // kInvalidArgument) read "cannot write <path>: <cause>".
 Status writeOutputFile(const std::string& path, std::string_view bytes);
 
+// Writes `bytes` to standard output whole (one write where it can). A
+// failure is remembered for finishStandardOutput; false then.
+bool writeStandardOutput(std::string_view bytes);
+
+// Ends a program's use of standard output: flushes what std::cout and stdio
+// still hold and closes it. When that or any earlier writeStandardOutput
+// failed (a full disk, /dev/full, a closed pipe), it writes "<program>:
+// cannot write standard output: <cause>" to standard error and returns
+// `status`, or 1 when `status` is 0; otherwise `status`.
+int finishStandardOutput(int status, std::string_view program);
+
 }  // namespace platform::foundation

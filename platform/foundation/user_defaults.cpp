@@ -20,6 +20,7 @@
 
 #include "platform/foundation/bundle.h"
 #include "platform/foundation/container.h"
+#include "platform/foundation/file_access.h"
 #include "platform/foundation/output_file.h"
 
 namespace platform::foundation {
@@ -56,39 +57,10 @@ std::string errnoText(const std::string& what, const std::filesystem::path& path
   return what + " " + path.string() + ": " + std::strerror(err);
 }
 
-// Reads the whole file. nullopt with ENOENT in *err when it does not exist.
-std::optional<std::string> readFile(const std::filesystem::path& path, int* err) {
-  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0) {
-    *err = errno;
-    return std::nullopt;
-  }
-  struct stat st {};
-  if (::fstat(fd.get(), &st) != 0) {
-    *err = errno;
-    return std::nullopt;
-  }
-  if (!S_ISREG(st.st_mode) ||
-      static_cast<std::uintmax_t>(st.st_size) > UserDefaults::kMaxFileBytes) {
-    *err = EFBIG;
-    return std::nullopt;
-  }
-  std::string bytes;
-  bytes.resize(static_cast<size_t>(st.st_size));
-  size_t got = 0;
-  while (got < bytes.size()) {
-    ssize_t n = ::read(fd.get(), bytes.data() + got, bytes.size() - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      *err = errno;
-      return std::nullopt;
-    }
-    if (n == 0) break;
-    got += static_cast<size_t>(n);
-  }
-  bytes.resize(got);
-  *err = 0;
-  return bytes;
+// The file's bytes; a missing file is kNotFound. Suites are files this
+// platform creates, so a link in their place is not followed.
+Result<std::string> readSuiteFile(const std::filesystem::path& path) {
+  return readRegularFile(path, UserDefaults::kMaxFileBytes, /*followFinalLink=*/false);
 }
 
 // Every byte of `node`'s contents, as the XML writer (which, unlike the
@@ -152,10 +124,9 @@ Status unusableKey(std::string_view key) {
 // The current dictionary for a reader: an empty one stands in for a missing
 // or unreadable file.
 PlistPtr loadForRead(const std::filesystem::path& path) {
-  int err = 0;
-  auto bytes = readFile(path, &err);
-  if (!bytes) return nullptr;
-  return parseDictionary(*bytes);
+  auto bytes = readSuiteFile(path);
+  if (!bytes.ok()) return nullptr;
+  return parseDictionary(*bytes.value);
 }
 
 std::string timestamp() {
@@ -171,7 +142,8 @@ std::string timestamp() {
 Status lockSuite(const std::filesystem::path& file, std::chrono::milliseconds timeout, Fd* out) {
   std::filesystem::path lockPath = file;
   lockPath += ".lock";
-  Fd fd(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+  // Never through a link someone else planted: that would create its target.
+  Fd fd(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
   if (fd.get() < 0) {
     return Status::IOError(errnoText("cannot open lock", lockPath, errno));
   }
@@ -192,7 +164,7 @@ Status lockSuite(const std::filesystem::path& file, std::chrono::milliseconds ti
 }
 
 void logToStandardError(const std::string& message) {
-  writeAll(STDERR_FILENO, "UserDefaults: " + message + "\n");
+  writeAll(STDERR_FILENO, "UserDefaults: " + escapedForm(message) + "\n");
 }
 
 // Keeps a file the suite cannot go on with for a person to inspect; the
@@ -224,42 +196,62 @@ std::optional<std::string> encodeDictionary(plist_t dict) {
   return bytes;
 }
 
+// Temporaries of this suite that a writer killed before its rename left
+// behind. Writers hold the suite's lock, so under it every one is stale.
+void sweepTemporaries(const std::filesystem::path& file) {
+  const std::string prefix = "." + file.filename().string() + ".";
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(file.parent_path(), ec)) {
+    const std::string name = entry.path().filename().string();
+    struct stat st {};
+    if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0 ||
+        ::lstat(entry.path().c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        st.st_uid != ::geteuid()) {
+      continue;
+    }
+    ::unlink(entry.path().c_str());
+  }
+}
+
 // Read-modify-write of one suite file under its lock. A file that cannot be
-// read, or whose dictionary cannot be written back, is set aside.
+// used (not a property list, not a regular file, over the size cap) is set
+// aside; one whose keys could not be written back unchanged is left alone
+// and the write fails, since the keys of other processes are not ours to
+// drop.
 Status rewrite(const std::filesystem::path& file, std::chrono::milliseconds lockTimeout,
                const std::function<void(plist_t dict)>& change) {
-  std::error_code ec;
-  const std::filesystem::path dir = file.parent_path();
-  std::filesystem::create_directories(dir, ec);
-  if (ec) {
-    return Status::IOError("cannot create folder " + dir.string() + ": " + ec.message());
-  }
+  if (file.empty()) return quorvelHome().status;
+  if (Status s = makeDirectories(file.parent_path()); !s.ok()) return s;
   Fd lock;
   if (Status s = lockSuite(file, lockTimeout, &lock); !s.ok()) return s;
+  sweepTemporaries(file);
 
-  int err = 0;
   PlistPtr dict;
   const char* setAsideAs = nullptr;
-  if (auto bytes = readFile(file, &err)) {
-    dict = parseDictionary(*bytes);
+  auto bytes = readSuiteFile(file);
+  using Code = Status::Code;
+  if (bytes.ok()) {
+    dict = parseDictionary(*bytes.value);
     if (!dict) setAsideAs = "unreadable";
-  } else if (err != ENOENT) {
-    return Status::IOError(errnoText("cannot read", file, err));
+  } else if (bytes.status.code() == Code::kInvalidArgument ||
+             bytes.status.code() == Code::kTooLarge) {
+    setAsideAs = "unusable";
+  } else if (bytes.status.code() != Code::kNotFound) {
+    return bytes.status;
   }
   const bool fromFile = dict != nullptr;
   if (!dict) dict.reset(plist_new_dict());
   change(static_cast<plist_t>(dict.get()));
   std::optional<std::string> encoded = encodeDictionary(static_cast<plist_t>(dict.get()));
-  if (!encoded && fromFile) {
-    // What the file held cannot be written back: the change goes in alone.
-    PlistPtr fresh(plist_new_dict());
-    change(static_cast<plist_t>(fresh.get()));
-    encoded = encodeDictionary(static_cast<plist_t>(fresh.get()));
-    setAsideAs = "unwritable";
-  }
   if (!encoded) {
-    return Status::InvalidArgument("cannot store the value in " + file.string() +
-                                   ": keys and strings must be UTF-8 text");
+    PlistPtr alone(plist_new_dict());
+    change(static_cast<plist_t>(alone.get()));
+    if (!fromFile || !encodeDictionary(static_cast<plist_t>(alone.get()))) {
+      return Status::InvalidArgument("cannot store the value in " + file.string() +
+                                     ": keys and strings must be UTF-8 text");
+    }
+    return Status::Unsupported("cannot rewrite " + file.string() +
+                               ": it holds keys or text that cannot be written back unchanged");
   }
   if (setAsideAs) {
     if (Status s = setAside(file, setAsideAs); !s.ok()) return s;
@@ -311,7 +303,9 @@ std::optional<UserDefaults> UserDefaults::suite(std::string_view suiteName) {
 UserDefaults UserDefaults::standard() { return standardFor(mainBundleIdentifier()); }
 
 UserDefaults UserDefaults::standardFor(std::string_view bundleIdentifier) {
-  return UserDefaults(preferencesFile(extensionContainer(bundleIdentifier), bundleIdentifier));
+  const std::filesystem::path container = extensionContainer(bundleIdentifier);
+  if (container.empty()) return UserDefaults(std::filesystem::path());
+  return UserDefaults(preferencesFile(container, bundleIdentifier));
 }
 
 std::optional<UserDefaults::Data> UserDefaults::data(std::string_view key) const {

@@ -10,8 +10,11 @@
 // A file that cannot be parsed reads as an empty suite and is moved aside to
 // "<file>.corrupt-<timestamp>" by the next write, so nothing is lost; so does
 // a dictionary with a key that holds a NUL byte, which no key here can name,
-// and one the next write could not store again as it is (text that is not
-// UTF-8 or that holds a NUL byte).
+// and anything that is not a regular file under kMaxFileBytes (a folder, a
+// FIFO, a link). A dictionary the next write could not store again as it is
+// (text that is not UTF-8 or that holds a NUL byte) is another process's to
+// mend: writes to it fail and leave it as it is. A write also removes
+// temporaries that a writer killed before its rename left behind.
 // Safe to use from any thread and any process.
 #pragma once
 
@@ -66,8 +69,9 @@ class UserDefaults {
 
   // How long a writer waits for another process's lock before giving up.
   static constexpr int kLockTimeoutMs = 5000;
-  // Files larger than this are treated as unreadable rather than loaded.
-  static constexpr std::uintmax_t kMaxFileBytes = 64u << 20;
+  // Files larger than this are treated as unusable rather than loaded (and
+  // set aside by the next write): suites hold a few small values.
+  static constexpr std::uintmax_t kMaxFileBytes = 4u << 20;
 
  private:
   std::filesystem::path file_;

@@ -1,6 +1,7 @@
 #include "platform/foundation/user_defaults.h"
 
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -41,25 +42,27 @@ static std::string onePair(const std::string& key, const std::string& value) {
   return out;
 }
 
-// A file that cannot be read is an empty suite; one that cannot be written
-// back as it is reads as it is. Either goes aside whole at the next write.
-TEST(UserDefaultsTest, FilesThatCannotBeKeptAreSetAsideByTheNextWrite) {
+// A file that cannot be read is an empty suite and goes aside whole at the
+// next write. One that cannot be written back as it is reads as it is and
+// is kept, byte for byte: its keys are another process's.
+TEST(UserDefaultsTest, FilesThatCannotBeReadAreSetAsideAndOthersKeysKept) {
   const std::string x = "\x51x", nul("\x63\0a\0\0\0b", 7);  // UTF-16 a, NUL, b
-  const std::tuple<std::string, std::string, std::optional<std::string>> rows[] = {
-      {"", "k", {}},
-      {"<?xml version=\"1.0\"?><plist><array><string>x</string></array></plist>", "k", {}},
-      {onePair("\x51k", nul), "k", "a\0b"s},
-      {onePair(nul, x), "a", {}},                          // the library would match "a"
-      {onePair("\x54\x85\x96nt", x), "\x85\x96nt", "x"}};  // not UTF-8
-  for (const auto& [file, key, read] : rows) {
+  const std::tuple<std::string, std::string, std::optional<std::string>, bool> rows[] = {
+      {"", "k", {}, false},
+      {"<?xml version=\"1.0\"?><plist><array><string>x</string></array></plist>", "k", {}, false},
+      {onePair("\x51k", nul), "k", "a\0b"s, true},
+      {onePair(nul, x), "a", {}, false},                         // the library would match "a"
+      {onePair("\x54\x85\x96nt", x), "\x85\x96nt", "x", true}};  // not UTF-8
+  for (const auto& [file, key, read, kept] : rows) {
     quorvel::testing::TempDir dir;
     UserDefaults suite(dir.path() / "s.plist");
     quorvel::testing::writeFileBytes(suite.file(), file);
     EXPECT_EQ(suite.string(key), read) << file;
     EXPECT_EQ(suite.keys(), read ? Keys{key} : Keys{}) << file;
-    ASSERT_OK(suite.set("other", "v")) << file;
-    EXPECT_EQ(suite.keys(), Keys{"other"}) << file;
-    EXPECT_EQ(besides(suite), std::multiset{file}) << file;
+    EXPECT_EQ(suite.set("other", "v").ok(), !kept) << file;
+    EXPECT_EQ(suite.keys(), kept ? Keys{key} : Keys{"other"}) << file;
+    EXPECT_EQ(besides(suite), kept ? std::multiset<std::string>{} : std::multiset{file}) << file;
+    EXPECT_TRUE(!kept || readFileBytes(suite.file()) == file);
   }
 }
 
@@ -88,6 +91,7 @@ TEST(UserDefaultsTest, KeepsKindsApartAndRefusesWhatTheFileCannotHold) {
   EXPECT_EQ(readFileBytes(suite.file()), before);
   EXPECT_EQ(before.substr(0, 8), "bplist00");
   EXPECT_EQ(fs::status(suite.file()).permissions(), fs::perms(0600));
+  EXPECT_EQ(fs::status(suite.file().parent_path()).permissions(), fs::perms(0700));
   EXPECT_EQ(suite.keys(), (Keys{"blob", "clé ₿", "text"}));
   EXPECT_EQ(std::tuple(suite.data("blob"), suite.data("clé ₿"), suite.string("text")),
             std::tuple(bytes("{}"), UserDefaults::Data{}, "x"));
@@ -126,11 +130,18 @@ TEST(UserDefaultsTest, SuitesLiveInTheirContainersUnderTheHome) {
   for (const std::string& unusable : {""s, "."s, ".."s, "../escape"s, "a/b"s, "a\0b"s}) {
     EXPECT_FALSE(UserDefaults::suite(unusable)) << unusable;
   }
-  for (const auto& [qHome, xdg, expected] : {std::tuple{"/q", "/x", "/q"},
-                                             {"", "/x", "/x/quorvel"},
-                                             {"", "", "/h/.local/share/quorvel"}}) {
-    quorvel::testing::ScopedEnv q("QUORVEL_HOME", qHome), x("XDG_DATA_HOME", xdg), h("HOME", "/h");
-    EXPECT_EQ(quorvelHome(), expected);
+  // Relative values: QUORVEL_HOME from the working folder, the others
+  // ignored; no HOME: the password database's, never /tmp.
+  const std::string account = ::getpwuid(::geteuid())->pw_dir;
+  for (const auto& [qHome, xdg, home, expected] :
+       {std::tuple{"/q", "/x", "/h", "/q"s},
+        {"", "/x", "/h", "/x/quorvel"},
+        {"", "", "/h", "/h/.local/share/quorvel"},
+        {"q", "/x", "/h", (fs::current_path() / "q").string()},
+        {"", "x", "h", account + "/.local/share/quorvel"},
+        {"", "", "", account + "/.local/share/quorvel"}}) {
+    quorvel::testing::ScopedEnv q("QUORVEL_HOME", qHome), x("XDG_DATA_HOME", xdg), h("HOME", home);
+    EXPECT_EQ(*quorvelHome().value, expected);
   }
   quorvel::testing::ScopedEnv file("QUORVEL_HOME", "/proc/version");  // not a folder
   EXPECT_FALSE(UserDefaults::suite("group"));

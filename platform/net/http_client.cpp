@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "platform/foundation/dispatch/dispatch_queue.h"
+#include "platform/foundation/file_access.h"
 #include "platform/net/curl_errors.h"
 
 namespace platform::net {
@@ -95,7 +96,41 @@ struct CurlDeleter {
   void operator()(CURLU* url) const { curl_url_cleanup(url); }
 };
 
+// A file:// body, read as if served with status 200.
+void readRecording(const std::string& path, size_t maxBodyBytes, DataResponse& response) {
+  auto bytes = foundation::readRegularFile(path, maxBodyBytes);
+  using Code = Status::Code;
+  if (bytes.ok()) {
+    response.statusCode = 200;
+    response.body = std::move(*bytes.value);
+  } else if (bytes.status.code() == Code::kNotFound) {
+    response.status = Status::NotFound("The file couldn’t be opened because it doesn’t exist.");
+  } else if (bytes.status.code() == Code::kTooLarge) {
+    response.status = Status::TooLarge("The resource exceeds the maximum size.");
+  } else if (std::error_code ec; std::filesystem::is_directory(path, ec)) {
+    response.status = Status::IOError("The file couldn’t be opened because it is a folder.");
+  } else if (bytes.status.code() == Code::kInvalidArgument) {
+    response.status =
+        Status::IOError("The file couldn’t be opened because it isn’t a regular file.");
+  } else {
+    response.status = Status::IOError(
+        "The file couldn’t be opened because you don’t have permission to view it.");
+  }
+}
+
 }  // namespace
+
+std::string redactedURL(std::string_view url) {
+  std::unique_ptr<CURLU, CurlDeleter> parsed(curl_url());
+  if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, std::string(url).c_str(),
+                              CURLU_NON_SUPPORT_SCHEME) != CURLUE_OK) {
+    return std::string(url);
+  }
+  if (urlPart(parsed.get(), CURLUPART_PASSWORD).empty()) return std::string(url);
+  curl_url_set(parsed.get(), CURLUPART_PASSWORD, "***", 0);
+  std::string shown = urlPart(parsed.get(), CURLUPART_URL);
+  return shown.empty() ? std::string(url) : shown;
+}
 
 std::string percentEscape(std::string_view text, std::string_view keep) {
   std::string out;
@@ -157,10 +192,10 @@ DataResponse getSync(std::string_view url, const Parameters& parameters,
   const bool isFile = scheme == "file";
   const std::string filePath =
       isFile ? urlPart(address.get(), CURLUPART_PATH, CURLU_URLDECODE) : "";
-  std::error_code fileError;
-  if (isFile && !options.httpOnly && std::filesystem::is_directory(filePath, fileError)) {
-    // libcurl would "read" a folder as an empty body.
-    response.status = Status::IOError("The file couldn’t be opened because it is a folder.");
+  if (isFile && !options.httpOnly) {
+    // Read here, not by libcurl, which would wait forever on a FIFO and
+    // "read" a folder as an empty body.
+    readRecording(filePath, options.maxBodyBytes, response);
     return response;
   }
 
@@ -224,11 +259,19 @@ void get(std::string url, Parameters parameters, RequestOptions options,
          std::function<void(DataResponse)> completion) {
   // The blocking transfer runs on a global worker; the pool grows past
   // workers blocked like this one, so other background work is not held up.
-  foundation::DispatchQueue::global().async([url = std::move(url),
-                                             parameters = std::move(parameters), options,
-                                             completion = std::move(completion)] {
-    DataResponse response = getSync(url, parameters, options);
-    if (completion) completion(std::move(response));
+  auto shared = std::make_shared<std::function<void(DataResponse)>>(std::move(completion));
+  const bool started = foundation::DispatchQueue::global().tryAsync(
+      [url = std::move(url), parameters = std::move(parameters), options, shared] {
+        DataResponse response = getSync(url, parameters, options);
+        if (*shared) (*shared)(std::move(response));
+      });
+  if (started) return;
+  // Without a worker the request cannot run, but it still ends, with an
+  // error, outside this call.
+  foundation::DispatchQueue::main().async([shared] {
+    DataResponse response;
+    response.status = Status::IOError("The request could not be started.");
+    if (*shared) (*shared)(std::move(response));
   });
 }
 

@@ -8,7 +8,8 @@
 // a 404 with a body is a successful transfer; the caller decides.
 //
 // Safe from any thread. Completions run exactly once on
-// DispatchQueue::global(), never inside the call that started the request.
+// DispatchQueue::global(), never inside the call that started the request;
+// when no worker can be started, on the main queue with an error.
 #pragma once
 
 #include <chrono>
@@ -50,6 +51,10 @@ struct RequestOptions {
   // Only http and https, also for the first address (no file://).
   bool httpOnly = false;
 };
+
+// `url` for a log line: a password in it shows as "***"; an address
+// without one comes back unchanged.
+std::string redactedURL(std::string_view url);
 
 // `text` with every byte but letters, digits, "-._~" and those in `keep`
 // percent-escaped ("%2F"), by libcurl.

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "platform/json/document.h"
+
 namespace platform::net {
 
 namespace {
@@ -18,14 +20,19 @@ constexpr const char* kEmptyBody =
 
 foundation::Result<std::shared_ptr<const JSONDocument>> JSONDocument::parse(std::string bytes) {
   std::shared_ptr<JSONDocument> document(new JSONDocument);
+  if (json::withoutByteOrderMark(bytes).size() != bytes.size()) bytes.erase(0, 3);
   const size_t length = bytes.size();
   document->bytes_ = std::move(bytes);
   // Zeroed padding, so the parser never reads uninitialised bytes; a body
   // reserved with room for it is not copied.
   document->bytes_.resize(length + simdjson::SIMDJSON_PADDING, '\0');
   simdjson::dom::element root;
-  const simdjson::error_code error =
+  simdjson::error_code error =
       document->parser_.parse(document->bytes_.data(), length, false).get(root);
+  if (error == simdjson::NUMBER_ERROR) {
+    error = platform::json::parse(document->parser_,
+                                  std::string_view(document->bytes_.data(), length), root);
+  }
   if (error != simdjson::SUCCESS) {
     return Status::Parse(kNotJSON);
   }

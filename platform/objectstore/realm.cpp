@@ -1,8 +1,16 @@
 #include "platform/objectstore/realm.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <set>
 #include <utility>
+
+#include "platform/foundation/file_access.h"
 
 namespace platform::objectstore {
 
@@ -181,6 +189,28 @@ bool matchesDeclaration(const ObjectSchema& schema, const std::vector<Column>& c
   return true;
 }
 
+// A primary key the old shape did not hold unique may repeat; migrating
+// would then have to drop records, so it is refused, naming the value.
+Status refuseDuplicateKeys(sqlite3* db, const ObjectSchema& schema,
+                           const std::vector<Column>& existing) {
+  if (schema.primaryKey.empty() ||
+      std::none_of(existing.begin(), existing.end(),
+                   [&](const Column& c) { return c.name == schema.primaryKey; })) {
+    return Status();
+  }
+  const std::string key = quoted(schema.primaryKey);
+  Statement st(db, "SELECT CAST(" + key + " AS TEXT) FROM " + quoted(schema.className) + " WHERE " +
+                       key + " IS NOT NULL GROUP BY " + key + " HAVING COUNT(*) > 1 LIMIT 1");
+  if (st.prepareCode() != SQLITE_OK) return sqliteError(db, st.prepareCode(), "migrate the store");
+  const int rc = sqlite3_step(st.get());
+  if (rc == SQLITE_DONE) return Status();
+  if (rc != SQLITE_ROW) return sqliteError(db, rc, "migrate the store");
+  const auto* value = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0));
+  return Status::Corruption("Cannot migrate the store: two '" + schema.className +
+                            "' objects have the primary key " + schema.primaryKey + " '" +
+                            foundation::escapedForm(value ? value : "") + "'.");
+}
+
 // Rebuilds a table in the declared shape, keeping the values of columns
 // that survive and the records' order.
 Status reshapeTable(sqlite3* db, const ObjectSchema& schema, const std::vector<Column>& existing) {
@@ -197,9 +227,9 @@ Status reshapeTable(sqlite3* db, const ObjectSchema& schema, const std::vector<C
     common += quoted(p.name);
   }
   if (!common.empty()) {
-    // OR IGNORE: a duplicate key that the old shape allowed keeps its first record.
-    std::string copy = "INSERT OR IGNORE INTO " + quoted(temp) + " (" + common + ") SELECT " +
-                       common + " FROM " + quoted(schema.className) + " ORDER BY rowid";
+    if (Status s = refuseDuplicateKeys(db, schema, existing); !s.ok()) return s;
+    std::string copy = "INSERT INTO " + quoted(temp) + " (" + common + ") SELECT " + common +
+                       " FROM " + quoted(schema.className) + " ORDER BY rowid";
     if (Status s = exec(db, copy, "migrate the store"); !s.ok()) return s;
   }
   if (Status s = exec(db, "DROP TABLE " + quoted(schema.className), "migrate the store"); !s.ok())
@@ -271,13 +301,43 @@ Status inTransaction(sqlite3* db, const std::string& what, const std::function<S
   return result;
 }
 
-// A file not yet in WAL mode is switched to it, so that an extension can
-// read while the host writes.
-Status useWriteAheadLog(sqlite3* db) {
-  auto mode = Pragma(db, "journal_mode").text();
-  if (!mode.ok()) return mode.status;
-  if (*mode.value == "wal") return Status();
-  return Pragma(db, "journal_mode=WAL").text().status;
+// Makes sure `path` names a regular file before SQLite opens it: a FIFO
+// would block it, and SQLite would create the target of a dangling link.
+// A missing file is created here, owner-only and never through a link;
+// true in *created then. A link to an existing store is followed.
+Status prepareStoreFile(const std::filesystem::path& path, bool* created) {
+  *created = false;
+  // SQLite must also name the file's rollback journal, the longest of its
+  // companions, within its limit.
+  const sqlite3_vfs* vfs = sqlite3_vfs_find(nullptr);
+  const size_t longest = vfs ? static_cast<size_t>(vfs->mxPathname) - sizeof("-journal") + 1 : 0;
+  if (vfs && path.native().size() > longest) {
+    return Status::InvalidArgument("The store path is " + std::to_string(path.native().size()) +
+                                   " bytes long; SQLite accepts at most " +
+                                   std::to_string(longest) + " (" + path.string() + ")");
+  }
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0) {
+    if (S_ISREG(st.st_mode)) return Status();
+    return Status::Corruption("The store file is not a regular file (" + path.string() + ")");
+  }
+  if (errno != ENOENT) {
+    return Status::IOError("Cannot open the store (" + path.string() +
+                           "): " + std::strerror(errno));
+  }
+  if (::lstat(path.c_str(), &st) == 0) {
+    return Status::NotFound("The store path is a symbolic link to a missing file (" +
+                            path.string() + ")");
+  }
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd >= 0) {
+    ::close(fd);
+    *created = true;
+  } else if (errno != EEXIST) {
+    return Status::IOError("Cannot create the store (" + path.string() +
+                           "): " + std::strerror(errno));
+  }
+  return Status();
 }
 
 // What opening needs to know of a file before deciding what to do with it.
@@ -367,11 +427,13 @@ Result<Realm> Realm::open(const Configuration& configuration) {
     return Status::NotFound(
         "The store has no file location (the app-group container is unavailable).");
   }
+  bool created = false;
+  if (Status s = prepareStoreFile(*configuration.fileURL, &created); !s.ok()) return s;
   sqlite3* raw = nullptr;
-  // A plain path, not a URI: SQLite takes it as it is.
-  int rc =
-      sqlite3_open_v2(configuration.fileURL->c_str(), &raw,
-                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+  // A plain path, not a URI: SQLite takes it as it is. Without CREATE: the
+  // file exists by now, and SQLite must not make another in its place.
+  int rc = sqlite3_open_v2(configuration.fileURL->c_str(), &raw,
+                           SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
   if (rc != SQLITE_OK) {
     Status s = sqliteError(raw, rc, "open the store");
     sqlite3_close_v2(raw);
@@ -381,13 +443,24 @@ Result<Realm> Realm::open(const Configuration& configuration) {
               configuration.objectTypes ? *configuration.objectTypes : registeredObjectTypes());
   sqlite3_busy_timeout(raw, static_cast<int>(configuration.busyTimeout.count()));
 
-  if (Status s = useWriteAheadLog(raw); !s.ok()) return s;
+  // Only a file made here gets a write-ahead log (so that readers go on
+  // while the host writes); the host's own file keeps its journal mode.
+  if (created) {
+    if (Status s = Pragma(raw, "journal_mode=WAL").text().status; !s.ok()) return s;
+  }
+  // The file is the host's: until it is known to be one this program may
+  // use, closing must not even checkpoint its log into it.
+  sqlite3_db_config(raw, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
   // A look without the write lock first: a current file needs nothing, and
-  // taking the lock would make every reader wait for the host's writes.
+  // taking the lock would make every reader wait for the host's writes. One
+  // read transaction: one shared lock and one consistent view for the look.
+  if (Status s = exec(raw, "BEGIN", "read the store"); !s.ok()) return s;
   auto state = readState(raw);
   if (!state.ok()) return state.status;
   if (Status s = refuseNewer(*state.value, configuration.schemaVersion); !s.ok()) return s;
+  sqlite3_db_config(raw, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 0, nullptr);
   auto current = isCurrent(raw, realm.types_, *state.value, configuration.schemaVersion);
+  if (Status s = exec(raw, "COMMIT", "read the store"); !s.ok()) return s;
   if (!current.ok()) return current.status;
   if (*current.value) return realm;
   Status s = inTransaction(raw, "migrate the store",

@@ -38,6 +38,7 @@ struct Note : Object {  // without a primary key
 std::string sql(const std::filesystem::path& file, const std::string& statements) {
   sqlite3* db = nullptr;
   sqlite3_open(file.c_str(), &db);
+  sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);  // a log as a host leaves it
   std::string rows;
   auto collect = [](void* out, int n, char** values, char**) {
     for (int i = 0; i < n; ++i)
@@ -83,11 +84,11 @@ const std::string kCreated =
 
 const char* kDump =
     "SELECT name, sql FROM sqlite_master WHERE type = 'table' ORDER BY name;"
-    "SELECT * FROM Holding; PRAGMA user_version";
+    "SELECT * FROM Holding; PRAGMA user_version; PRAGMA journal_mode";
 
-// A file as the host may leave it, in WAL mode as the store leaves it: the
-// file's tables, rows and version after opening, or the error with the
-// file's bytes untouched.
+// A file as the host may leave it, in rollback-journal mode: the file's
+// tables, rows, version and journal mode (WAL only for a file made here)
+// after opening, or the error with the file's bytes untouched.
 TEST_F(RealmTest, OpeningBringsTheFileToTheDeclaredSchemaOrLeavesItUntouched) {
   const std::pair<std::string, std::string> cases[] = {
       {"", kCreated + "300\n"},
@@ -105,7 +106,7 @@ TEST_F(RealmTest, OpeningBringsTheFileToTheDeclaredSchemaOrLeavesItUntouched) {
       {"CREATE TABLE Holding (symbol TEXT, base TEXT UNIQUE); PRAGMA user_version = 300",
        "version mismatch: Migration is required: property 'Holding.amount' is missing from the "
        "store file, whose schema version was not raised."},
-      {"CREATE TABLE Holding (x); PRAGMA user_version = 301",
+      {"PRAGMA journal_mode=WAL; CREATE TABLE Holding (x); PRAGMA user_version = 301",
        "version mismatch: Provided schema version 300 is less than last set version 301."},
       {"CREATE TABLE Holding (symbol TEXT, base TEXT); INSERT INTO Holding VALUES ('a', 'A');"
        "CREATE VIEW Holding__reshape AS SELECT 1; PRAGMA user_version = 10",
@@ -113,13 +114,17 @@ TEST_F(RealmTest, OpeningBringsTheFileToTheDeclaredSchemaOrLeavesItUntouched) {
            "): use DROP VIEW to delete view Holding__reshape"},
       {"not a database", "corruption: The store file is not a database (" + file_.string() +
                              "): file is not a database"},
+      {"CREATE TABLE Holding (symbol TEXT, base TEXT); INSERT INTO Holding VALUES ('a', 'A'), "
+       "('b', 'A'); PRAGMA user_version = 9",
+       "migrated 9=9\ncorruption: Cannot migrate the store: two 'Holding' objects have the "
+       "primary key base 'A'."},
   };
   for (const auto& [setup, expected] : cases) {
     SCOPED_TRACE(setup);
     std::filesystem::remove(file_);
     log_.clear();
     if (setup.starts_with("not")) quorvel::testing::writeFileBytes(file_, setup);
-    if (!setup.empty() && !setup.starts_with("not")) sql(file_, "PRAGMA journal_mode=WAL;" + setup);
+    if (!setup.empty() && !setup.starts_with("not")) sql(file_, setup);
     const std::string before = quorvel::testing::readFileBytes(file_);
     auto realm = Realm::open(config());
     if (!realm.ok()) {
@@ -129,13 +134,25 @@ TEST_F(RealmTest, OpeningBringsTheFileToTheDeclaredSchemaOrLeavesItUntouched) {
       EXPECT_EQ(quorvel::testing::readFileBytes(file_), before);
       continue;
     }
-    EXPECT_EQ(log_ + sql(file_, kDump), expected);
+    const std::string mode = setup.empty() ? "wal\n" : "delete\n";
+    EXPECT_EQ(log_ + sql(file_, kDump), expected + mode);
     ASSERT_OK(Realm::open(config()).status);
-    EXPECT_EQ(log_ + sql(file_, kDump), expected);  // now current: no second migration
+    EXPECT_EQ(log_ + sql(file_, kDump), expected + mode);  // now current: no second migration
   }
   EXPECT_EQ(Realm::open({}).status.code(), Code::kNotFound);
   EXPECT_EQ(Realm::open({dir_.path() / "no" / "file", 0, {}, {}, {}}).status.code(),
             Code::kIOError);
+  const std::filesystem::path far = dir_.path() / std::string(255, 'n');  // one byte too long
+  EXPECT_EQ(Realm::open({far / std::string(504 - far.native().size(), 'n'), 0, {}, {}, {}})
+                .status.localizedDescription()
+                .rfind("The store path is 505 bytes long; SQLite accepts at most 504 (", 0),
+            0u);
+  std::filesystem::remove(file_);
+  std::filesystem::create_symlink(dir_.path() / "elsewhere", file_);
+  EXPECT_EQ(Realm::open(config()).status.code(), Code::kNotFound);
+  EXPECT_FALSE(std::filesystem::exists(dir_.path() / "elsewhere"));
+  sql(dir_.path() / "elsewhere", kDeclared);  // the link a user made to a store
+  EXPECT_OK(Realm::open(config()).status);
 }
 
 TEST_F(RealmTest, WritesKeepKeysUniqueAndRecordsInInsertionOrder) {

@@ -58,13 +58,15 @@ void removeOldest(const fs::path& root, std::vector<std::string>& notes) {
 }  // namespace
 
 fs::path deliveredAttachmentsFolder() {
-  return foundation::quorvelHome() / "System" / "Notifications" / "Attachments";
+  auto home = foundation::quorvelHome();
+  return home.ok() ? *home.value / "System" / "Notifications" / "Attachments" : fs::path();
 }
 
 void takeOverAttachments(UNNotificationContent::Fields& fields, const fs::path& extensionContainer,
                          const std::string& requestIdentifier, std::vector<std::string>& notes) {
   const fs::path container = extensionContainer.lexically_normal();
   const fs::path root = deliveredAttachmentsFolder();
+  if (root.empty() || container.empty()) return;  // no home: nothing was stored either
   // Sorting by name sorts by delivery: the time leads, zero-padded.
   const auto now = std::chrono::system_clock::now().time_since_epoch();
   const fs::path folder =

@@ -20,7 +20,8 @@ namespace platform::usernotifications {
 inline constexpr std::size_t kKeptNotificationAttachments = 20;
 
 // $QUORVEL_HOME/System/Notifications/Attachments: one folder per delivered
-// notification that had attachment files, named so that they sort by age.
+// notification that had attachment files, named so that they sort by age;
+// empty when there is no home.
 std::filesystem::path deliveredAttachmentsFolder();
 
 // Moves each attachment file of `fields` that lies in `extensionContainer`

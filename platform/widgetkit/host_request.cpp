@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "platform/foundation/dispatch/dispatch_queue.h"
+#include "platform/foundation/file_access.h"
 #include "platform/foundation/output_file.h"
 #include "platform/ui/renderer_module.h"
 #include "platform/ui/view_dump.h"
@@ -16,6 +17,9 @@ namespace platform::widgetkit {
 namespace {
 
 using nlohmann::ordered_json;
+
+// Text from outside (a kind, a path) with its control bytes escaped.
+std::string shown(std::string_view text) { return foundation::escapedForm(text); }
 
 // The answer, handed over from whichever thread completes the request.
 struct Answer {
@@ -44,9 +48,12 @@ ordered_json entryJSON(const HostEntry& entry) {
   return out;
 }
 
-// Writes `text` to `path` whole or not at all (temporary file, then rename).
+// Writes `text` to `path` whole or not at all (temporary file, then rename);
+// a failure is told on standard error.
 bool writeWhole(const std::string& path, const std::string& text) {
-  return platform::foundation::writeOutputFile(path, text).ok();
+  const foundation::Status written = platform::foundation::writeOutputFile(path, text);
+  if (!written.ok()) std::cerr << "error: " << shown(written.localizedDescription()) << "\n";
+  return written.ok();
 }
 
 using Renderer = foundation::Result<std::string> (*)(const ui::View&, const ui::RenderOptions&);
@@ -56,12 +63,12 @@ bool draw(Renderer render, const ui::View& view, const ui::RenderOptions& option
           const std::string& path) {
   if (path.empty()) return true;
   auto rendered = render(view, options);
-  if (rendered.ok() && writeWhole(path, *rendered.value)) return true;
-  std::cerr << "error: cannot write " << path << ": "
-            << (rendered.ok() ? "the file cannot be written"
-                              : rendered.status.localizedDescription())
-            << "\n";
-  return false;
+  if (!rendered.ok()) {
+    std::cerr << "error: cannot write " << shown(path) << ": "
+              << shown(rendered.status.localizedDescription()) << "\n";
+    return false;
+  }
+  return writeWhole(path, *rendered.value);
 }
 
 const WidgetConfiguration* widgetOfKind(const std::vector<WidgetConfiguration>& widgets,
@@ -73,7 +80,7 @@ const WidgetConfiguration* widgetOfKind(const std::vector<WidgetConfiguration>& 
   if (widget == nullptr) {
     std::string known;
     for (const auto& candidate : widgets) known += (known.empty() ? "" : ", ") + candidate.kind;
-    std::cerr << "error: no widget of kind \"" << kind << "\" (known: " << known << ")\n";
+    std::cerr << "error: no widget of kind \"" << shown(kind) << "\" (known: " << known << ")\n";
   } else if (widget->families.empty()) {
     std::cerr << "error: widget \"" << widget->kind << "\" supports no family\n";
     widget = nullptr;
@@ -155,9 +162,9 @@ int answerRequest(const WidgetBundle& bundle, const std::vector<WidgetConfigurat
     }
   }
   if (options.jsonPath == "-") {
-    std::cout << response.dump() << std::endl;
+    std::cout.flush();  // after anything written through it before
+    if (!foundation::writeStandardOutput(response.dump() + "\n")) status = kExitOutputFailed;
   } else if (!options.jsonPath.empty() && !writeWhole(options.jsonPath, response.dump() + "\n")) {
-    std::cerr << "error: cannot write " << options.jsonPath << "\n";
     status = kExitOutputFailed;
   }
   return status;

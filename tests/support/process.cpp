@@ -27,6 +27,7 @@ Process::Process(const std::string& name, const std::vector<std::string>& args,
   if (options.unprivileged && ::geteuid() == 0) {
     line.insert(line.end(), {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
   }
+  line.insert(line.end(), options.prefix.begin(), options.prefix.end());
   line.push_back((std::filesystem::path(dir ? dir : "build/bin") / name).string());
   line.insert(line.end(), args.begin(), args.end());
   std::vector<char*> argv;
@@ -37,7 +38,8 @@ Process::Process(const std::string& name, const std::vector<std::string>& args,
   posix_spawn_file_actions_t io;
   posix_spawn_file_actions_init(&io);
   posix_spawn_file_actions_addopen(&io, 0, options.input.c_str(), O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&io, 1, (io_.path() / "out").c_str(), O_WRONLY | O_CREAT, 0600);
+  const std::filesystem::path out = options.output.empty() ? io_.path() / "out" : options.output;
+  posix_spawn_file_actions_addopen(&io, 1, out.c_str(), O_WRONLY | O_CREAT, 0600);
   posix_spawn_file_actions_addopen(&io, 2, (io_.path() / "err").c_str(), O_WRONLY | O_CREAT, 0600);
   if (::posix_spawnp(&pid_, "timeout", &io, nullptr, argv.data(), environ) != 0) {
     pid_ = -1;

@@ -21,6 +21,10 @@ struct ProcessOptions {
   std::filesystem::path input = "/dev/null";
   // Root ignores permission bits: as root, run the child as nobody.
   bool unprivileged = false;
+  // A command the program runs under ("env -u HOME", "prlimit --nproc=1").
+  std::vector<std::string> prefix = {};
+  // Where standard output goes instead of being collected ("/dev/full").
+  std::filesystem::path output = {};
 };
 
 // One started child; dropping it kills and reaps it if it still runs.

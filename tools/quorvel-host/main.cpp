@@ -22,6 +22,8 @@
 
 #include "platform/foundation/decimal.h"
 #include "platform/foundation/dispatch/dispatch_queue.h"
+#include "platform/foundation/file_access.h"
+#include "platform/foundation/output_file.h"
 #include "platform/foundation/user_defaults.h"
 #include "platform/objectstore/realm.h"
 #include "store/portfolio.h"
@@ -444,11 +446,11 @@ int main(int argc, char** argv) {
       showSnapshot(raw);
     }
   } catch (const UsageError& error) {
-    std::cerr << kProgram << ": " << error.message << '\n';
+    std::cerr << kProgram << ": " << platform::foundation::escapedForm(error.message) << '\n';
     return kExitUsage;
   } catch (const StoreError& error) {
-    std::cerr << kProgram << ": " << error.message << '\n';
+    std::cerr << kProgram << ": " << platform::foundation::escapedForm(error.message) << '\n';
     return kExitStore;
   }
-  return 0;
+  return platform::foundation::finishStandardOutput(0, kProgram);
 }

@@ -1,5 +1,7 @@
 #include "platform/foundation/dispatch/dispatch_queue.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <condition_variable>
 #include <deque>
@@ -8,7 +10,7 @@
 #include <thread>
 #include <utility>
 
-#include "platform/foundation/debug_print.h"
+#include "platform/foundation/output_file.h"
 
 namespace platform::foundation {
 
@@ -18,7 +20,7 @@ class DispatchQueue::Impl {
   Impl(const Impl&) = delete;
   Impl& operator=(const Impl&) = delete;
   virtual ~Impl() = default;
-  virtual void post(std::function<void()> task) = 0;
+  virtual bool post(std::function<void()> task) = 0;
 };
 
 namespace {
@@ -36,12 +38,13 @@ thread_local int mainRunDepth = 0;
 
 class MainQueue final : public DispatchQueue::Impl {
  public:
-  void post(std::function<void()> task) override {
+  bool post(std::function<void()> task) override {
     {
       std::lock_guard lock(mutex_);
       tasks_.push_back(std::move(task));
     }
     ready_.notify_one();
+    return true;
   }
 
   bool runUntil(const std::function<bool()>& done, std::chrono::steady_clock::time_point deadline) {
@@ -103,7 +106,7 @@ class MainQueue final : public DispatchQueue::Impl {
 
 class GlobalQueue final : public DispatchQueue::Impl {
  public:
-  void post(std::function<void()> task) override {
+  bool post(std::function<void()> task) override {
     bool spawn = false;
     {
       std::lock_guard lock(mutex_);
@@ -118,20 +121,24 @@ class GlobalQueue final : public DispatchQueue::Impl {
     }
     if (!spawn) {
       ready_.notify_one();
-      return;
+      return true;
     }
     try {
       // Detached: a worker lives for the process and never holds up exit.
       // This object is never destroyed, so a worker waiting at exit is fine.
       std::thread([this] { work(); }).detach();
     } catch (const std::system_error& error) {
-      {
-        std::lock_guard lock(mutex_);
-        --workers_;
+      writeAll(STDERR_FILENO,
+               std::string("error: cannot start a background worker: ") + error.what() + "\n");
+      std::lock_guard lock(mutex_);
+      if (--workers_ == 0) {
+        // No worker will ever take it, and none has yet.
+        tasks_.pop_back();
+        return false;
       }
-      ready_.notify_one();
-      debugPrint(std::string("Could not start a background worker: ") + error.what());
     }
+    ready_.notify_one();
+    return true;
   }
 
  private:
@@ -174,9 +181,11 @@ DispatchQueue& DispatchQueue::global() {
   return *queue;
 }
 
-void DispatchQueue::async(std::function<void()> task) {
-  if (!task) return;
-  impl_->post(std::move(task));
+void DispatchQueue::async(std::function<void()> task) { tryAsync(std::move(task)); }
+
+bool DispatchQueue::tryAsync(std::function<void()> task) {
+  if (!task) return true;
+  return impl_->post(std::move(task));
 }
 
 bool DispatchQueue::isMainThread() { return mainRunDepth > 0; }

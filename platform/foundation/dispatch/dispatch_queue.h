@@ -28,6 +28,9 @@ class DispatchQueue {
   // posted (on the global queue several may then run at the same time).
   // An empty task is ignored.
   void async(std::function<void()> task);
+  // As async, but false (and `task` dropped, never run) when no thread can
+  // run it: the global queue has no worker and cannot start one.
+  bool tryAsync(std::function<void()> task);
 
   // True on the thread currently running the main queue's run loop.
   static bool isMainThread();
