@@ -1,6 +1,7 @@
 #include "platform/widgetkit/bundle_entry.h"
 
 #include <CLI/CLI.hpp>
+#include <cerrno>  // program_invocation_short_name
 #include <cmath>
 #include <iostream>
 
@@ -72,7 +73,8 @@ int runWidgetBundle(const WidgetBundle& bundle, int argc, const char* const* arg
     return kExitUsage;
   }
   if (!std::isfinite(options.scale) || !std::isfinite(options.deadlineSeconds)) {
-    std::cerr << "error: --scale and --deadline must be finite numbers\n";
+    std::cerr << program_invocation_short_name
+              << ": --scale and --deadline must be finite numbers\n";
     return kExitUsage;
   }
 

@@ -1,6 +1,7 @@
 #include "platform/widgetkit/host_request.h"
 
 #include <atomic>
+#include <cerrno>  // program_invocation_short_name
 #include <iostream>
 #include <mutex>
 #include <nlohmann/json.hpp>
@@ -52,7 +53,9 @@ ordered_json entryJSON(const HostEntry& entry) {
 // a failure is told on standard error.
 bool writeWhole(const std::string& path, const std::string& text) {
   const foundation::Status written = platform::foundation::writeOutputFile(path, text);
-  if (!written.ok()) std::cerr << "error: " << shown(written.localizedDescription()) << "\n";
+  if (!written.ok())
+    std::cerr << program_invocation_short_name << ": " << shown(written.localizedDescription())
+              << "\n";
   return written.ok();
 }
 
@@ -64,7 +67,7 @@ bool draw(Renderer render, const ui::View& view, const ui::RenderOptions& option
   if (path.empty()) return true;
   auto rendered = render(view, options);
   if (!rendered.ok()) {
-    std::cerr << "error: cannot write " << shown(path) << ": "
+    std::cerr << program_invocation_short_name << ": cannot write " << shown(path) << ": "
               << shown(rendered.status.localizedDescription()) << "\n";
     return false;
   }
@@ -80,9 +83,11 @@ const WidgetConfiguration* widgetOfKind(const std::vector<WidgetConfiguration>& 
   if (widget == nullptr) {
     std::string known;
     for (const auto& candidate : widgets) known += (known.empty() ? "" : ", ") + candidate.kind;
-    std::cerr << "error: no widget of kind \"" << shown(kind) << "\" (known: " << known << ")\n";
+    std::cerr << program_invocation_short_name << ": no widget of kind \"" << shown(kind)
+              << "\" (known: " << known << ")\n";
   } else if (widget->families.empty()) {
-    std::cerr << "error: widget \"" << widget->kind << "\" supports no family\n";
+    std::cerr << program_invocation_short_name << ": widget \"" << widget->kind
+              << "\" supports no family\n";
     widget = nullptr;
   }
   return widget;
@@ -126,8 +131,8 @@ int answerRequest(const WidgetBundle& bundle, const std::vector<WidgetConfigurat
     if (answer->arrived && answer->arrivedAt <= deadline) timeline = answer->timeline;
   }
   if (!timeline) {
-    std::cerr << "error: " << widget->kind << " gave no " << request << " answer within "
-              << options.deadlineSeconds << " s\n";
+    std::cerr << program_invocation_short_name << ": " << widget->kind << " gave no " << request
+              << " answer within " << options.deadlineSeconds << " s\n";
     return kExitNoAnswer;
   }
 
@@ -143,7 +148,7 @@ int answerRequest(const WidgetBundle& bundle, const std::vector<WidgetConfigurat
   int status = kExitAnswered;
   if (!options.pngPath.empty() || !options.svgPath.empty()) {
     if (timeline->entries.empty()) {
-      std::cerr << "error: the answer has no entry to draw\n";
+      std::cerr << program_invocation_short_name << ": the answer has no entry to draw\n";
       status = kExitOutputFailed;
     } else {
       ui::RenderOptions render;

@@ -8,6 +8,7 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <cerrno>  // program_invocation_short_name
 #include <cmath>
 #include <condition_variable>
 #include <iostream>
@@ -135,7 +136,8 @@ class Host : public std::enable_shared_from_this<Host> {
       const Clock::time_point now = Clock::now();
       for (Slot& slot : slots_) {
         if (slot.inFlight && now >= slot.deadline) {
-          std::cerr << "error: " << slot.widget->kind << " gave no timeline within "
+          std::cerr << program_invocation_short_name << ": " << slot.widget->kind
+                    << " gave no timeline within "
                     << std::chrono::duration<double>(options_.deadline).count() << " s\n";
           fail(slot);
         } else if (!slot.inFlight && slot.due && now >= *slot.due) {
@@ -212,7 +214,8 @@ class Host : public std::enable_shared_from_this<Host> {
     Slot& slot = slots_[index];
     if (generation == slot.generation && slot.inFlight) {
       if (timeline.entries.empty()) {
-        std::cerr << "error: " << slot.widget->kind << " gave a timeline without entries\n";
+        std::cerr << program_invocation_short_name << ": " << slot.widget->kind
+                  << " gave a timeline without entries\n";
         fail(slot);
       } else {
         slot.inFlight = false;
@@ -301,7 +304,7 @@ class Host : public std::enable_shared_from_this<Host> {
           std::string_view(appearance) == "dark" ? ui::ColorScheme::dark : ui::ColorScheme::light;
       auto png = ui::renderToPNGDataWithModule(entry.view, render);
       if (!png.ok()) {
-        std::cerr << "error: cannot draw " << slot.widget->kind << ": "
+        std::cerr << program_invocation_short_name << ": cannot draw " << slot.widget->kind << ": "
                   << png.status.localizedDescription() << "\n";
         continue;
       }
@@ -309,7 +312,9 @@ class Host : public std::enable_shared_from_this<Host> {
       if (!options_.pngDirectory.empty()) {
         const auto written = foundation::replaceFileAtomically(
             fs::path(options_.pngDirectory) / name, *png.value, 0644);
-        if (!written.ok()) std::cerr << "error: " << written.localizedDescription() << "\n";
+        if (!written.ok())
+          std::cerr << program_invocation_short_name << ": " << written.localizedDescription()
+                    << "\n";
       }
       slot.images[appearance] = std::move(*png.value);
     }
@@ -422,7 +427,8 @@ int runResidentHost(const WidgetBundle& bundle, const ResidentHostOptions& optio
   for (const auto& file : options.watched) watchedPaths.push_back(file.path);
   auto watch = FileWatch::open(watchedPaths);
   if (!watch.ok()) {
-    std::cerr << "error: " << watch.status.localizedDescription() << "\n";
+    std::cerr << program_invocation_short_name << ": " << watch.status.localizedDescription()
+              << "\n";
     return 1;
   }
 
@@ -440,7 +446,8 @@ int runResidentHost(const WidgetBundle& bundle, const ResidentHostOptions& optio
                        ? server.bind_to_any_port("127.0.0.1")
                        : (server.bind_to_port("127.0.0.1", options.port) ? options.port : -1);
   if (port < 0 || signalFd < 0) {
-    std::cerr << "error: cannot listen on 127.0.0.1:" << options.port << "\n";
+    std::cerr << program_invocation_short_name << ": cannot listen on 127.0.0.1:" << options.port
+              << "\n";
     return 1;
   }
 
@@ -528,7 +535,8 @@ watch cannot be had, 2 usage error.)");
     return app.exit(e, std::cerr, std::cerr) == 0 ? kExitAnswered : kExitUsage;
   }
   if (!std::isfinite(interval) || !std::isfinite(deadline) || !std::isfinite(options.scale)) {
-    std::cerr << "error: --interval, --deadline and --scale must be finite numbers\n";
+    std::cerr << program_invocation_short_name
+              << ": --interval, --deadline and --scale must be finite numbers\n";
     return kExitUsage;
   }
   options.interval = std::chrono::milliseconds(std::llround(interval * 1000));
