@@ -423,7 +423,8 @@ TEST_F(FaultTest, SnapshotSuiteLockedOrUnreadable) {
 
 // Whatever sits at the snapshot suite's path, the request ends in time, the
 // entry goes aside, the snapshot is saved and a killed writer's temporary
-// swept. A FIFO as the recorded body fails only the refresh.
+// swept. A FIFO as the recorded body fails only the refresh; as a push
+// payload, it is refused.
 TEST_F(FaultTest, NoRegularFileAtASuiteOrBodyPathStallsOrBlocksSaving) {
   const fs::path suite = snapshotSuite(), body = home_.path() / "exchange/api/v3/ticker/24hr";
   const fs::path stale = suite.parent_path() / ("." + suite.filename().string() + ".Zq3x9A");
@@ -442,6 +443,9 @@ TEST_F(FaultTest, NoRegularFileAtASuiteOrBodyPathStallsOrBlocksSaving) {
   ::mkfifo(body.c_str(), 0600);
   expectAnsweredWithFailure(widget("timeline --kind QuorvelSmallWidget --deadline 4"),
                             "The file couldn’t be opened because it isn’t a regular file.");
+  const auto payload = runProcess("QuorvelNotificationsExtension", {"--payload", body.string()});
+  EXPECT_EQ(payload.exitCode, 2);
+  EXPECT_NE(payload.err.find("is not a regular file"), std::string::npos) << payload.err;
 }
 
 // Links the programs did not make are never written through, files and
@@ -472,7 +476,7 @@ TEST_F(FaultTest, FailedOutputsEndWithAnError) {
     const auto result = runProcess(args[0], {args.begin() + 1, args.end()}, full);
     const bool file = line.ends_with("/dev/full");
     EXPECT_EQ(result.exitCode, 1) << line;
-    EXPECT_NE(result.err.find((file ? "error" : args[0]) + ": cannot write " +
+    EXPECT_NE(result.err.find(args[0] + ": cannot write " +
                               (file ? "/dev/full" : "standard output") + ": No space left"),
               std::string::npos)
         << line << result.err;

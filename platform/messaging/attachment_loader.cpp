@@ -14,6 +14,7 @@
 #include "platform/foundation/bundle.h"
 #include "platform/foundation/container.h"
 #include "platform/foundation/dispatch/dispatch_queue.h"
+#include "platform/foundation/file_access.h"
 
 namespace platform::messaging {
 namespace {
@@ -119,11 +120,8 @@ Result<std::filesystem::path> attachmentDirectory() {
     return Status::IOError("bundle identifier \"" + bundle + "\" cannot name a folder");
   }
   std::filesystem::path container = foundation::extensionContainer(bundle);
-  std::error_code ec;
-  std::filesystem::create_directories(container, ec);
-  if (ec) {
-    return Status::IOError("cannot create " + container.string() + ": " + ec.message());
-  }
+  if (container.empty()) return Status::IOError("no home folder to keep attachments in");
+  if (Status made = foundation::makeDirectories(container); !made.ok()) return made;
   std::filesystem::path directory = container / "tmp";
   if (::mkdir(directory.c_str(), 0700) != 0 && errno != EEXIST) {
     return ioError("cannot create " + directory.string());

@@ -20,6 +20,7 @@
 #include "platform/foundation/bundle.h"
 #include "platform/foundation/container.h"
 #include "platform/foundation/dispatch/dispatch_queue.h"
+#include "platform/foundation/file_access.h"
 #include "platform/foundation/output_file.h"
 #include "platform/foundation/program_folder.h"
 #include "platform/foundation/status.h"
@@ -94,15 +95,11 @@ Result<std::string> readAll(std::istream& stream, const std::string& name) {
 
 Result<std::string> readPayloadBytes(const std::string& source, std::istream& in) {
   if (source == "-") return readAll(in, "from standard input");
-  std::error_code ec;
-  if (std::filesystem::is_directory(source, ec)) {
-    return Status::InvalidArgument("cannot read payload " + source + ": it is a directory");
-  }
-  std::ifstream file(source, std::ios::binary);
-  if (!file) {
-    return Status::NotFound("cannot read payload " + source + ": " + std::strerror(errno));
-  }
-  return readAll(file, source);
+  // A FIFO or a device named as the payload must not stall the delivery.
+  auto bytes = foundation::readRegularFile(source, kMaxPayloadBytes);
+  if (!bytes.ok())
+    return Status::IOError("cannot read payload: " + bytes.status.localizedDescription());
+  return bytes;
 }
 
 Result<nlohmann::json> parsePayload(const std::string& bytes, const std::string& source) {
@@ -182,7 +179,8 @@ std::string helpFooter(const std::string& program) {
 
 void printNotes(std::ostream& err, const std::string& program, const std::string& what,
                 const std::vector<std::string>& notes) {
-  for (const std::string& note : notes) err << program << ": " << what << ": " << note << "\n";
+  for (const std::string& note : notes)
+    err << program << ": " << what << ": " << foundation::escapedForm(note) << "\n";
 }
 
 }  // namespace
@@ -226,8 +224,8 @@ int runServiceExtension(const std::vector<std::string>& args, const NSExtensionI
   } catch (const CLI::CallForVersion& version) {
     return app.exit(version, out, err);
   } catch (const CLI::ParseError& error) {
-    err << program << ": bad command line: " << error.what() << "\nRun '" << program
-        << " --help' for the usage.\n";
+    err << program << ": bad command line: " << foundation::escapedForm(error.what()) << "\nRun '"
+        << program << " --help' for the usage.\n";
     return 2;
   }
   if (payloadOption->count() == 0 && inputIsTerminal) {
@@ -243,19 +241,22 @@ int runServiceExtension(const std::vector<std::string>& args, const NSExtensionI
 
   auto bytes = readPayloadBytes(payloadSource, in);
   if (!bytes.ok()) {
-    err << program << ": " << bytes.status.localizedDescription() << "\n";
+    err << program << ": " << foundation::escapedForm(bytes.status.localizedDescription()) << "\n";
     return 2;
   }
   auto payload = parsePayload(*bytes.value, payloadSource);
   if (!payload.ok()) {
-    err << program << ": " << payload.status.localizedDescription() << "\n";
+    err << program << ": " << foundation::escapedForm(payload.status.localizedDescription())
+        << "\n";
     return 2;
   }
   foundation::setMainBundleIdentifier(info.bundleIdentifier);
   std::vector<std::string> notes;
   auto request = UNNotificationRequest::fromPayload(*payload.value, &notes);
   if (!request.ok()) {
-    err << program << ": unusable payload: " << request.status.localizedDescription() << "\n";
+    err << program
+        << ": unusable payload: " << foundation::escapedForm(request.status.localizedDescription())
+        << "\n";
     return 2;
   }
   printNotes(err, program, "payload member left out", notes);
@@ -317,7 +318,7 @@ int runServiceExtension(const std::vector<std::string>& args, const NSExtensionI
     }
   } else if (Status written = platform::foundation::writeOutputFile(outputTarget, line);
              !written.ok()) {
-    err << program << ": " << written.localizedDescription() << "\n";
+    err << program << ": " << foundation::escapedForm(written.localizedDescription()) << "\n";
     return 2;
   }
   if (shown) {
@@ -341,7 +342,12 @@ int NSExtensionMain(int argc, char** argv, const NSExtensionInfo& info) {
   // still in flight (an image transfer past the time limit) is abandoned, not
   // waited for. Ending here, without exit-time clean-up, also keeps library
   // tear-down (TLS, for one) from racing such a transfer's thread.
-  std::cout.flush();
+  // Standard output that could not be written (--help into /dev/full, say)
+  // is an unwritable output, whatever was delivered.
+  // (Status 2 has said what failed already.)
+  if (status != 2 && foundation::finishStandardOutput(status, programName(args)) != status) {
+    status = 2;
+  }
   std::cerr.flush();
   std::fflush(nullptr);
   std::_Exit(status);

@@ -157,7 +157,7 @@ TEST(ExtensionMainTest, RunsThePrincipalClassOnAPayload) {
       {{}, std::string(8183, ' ') + R"({"aps":{}})", "B", 0, R"({"deliveredBy":"system")"},
       {{}, R"({"badge":1e400})", "B", 2, stdinPayload + "is unusable JSON: number overflow"},
       {{}, R"({"aps":[]})", "B", 2, p + "unusable payload: aps must be an object, not array\n"},
-      {{"--payload", d}, "", "B", 2, p + "cannot read payload " + d + ": it is a directory\n"},
+      {{"--payload", d}, "", "B", 2, p + "cannot read payload: " + d + " is not a regular file\n"},
       {{"--output", d}, alert("x"), "B", 2, p + "cannot write " + d + ": it is a directory\n"},
   };
   for (const auto& [arguments, input, principalClass, exitCode, starts] : rows) {

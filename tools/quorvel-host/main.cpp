@@ -223,16 +223,23 @@ void removeHolding(const std::string& baseText) {
         "remove the holding");
 }
 
+// An import names a few holdings; far more is a mistake.
+constexpr std::uintmax_t kMaxImportBytes = 16u << 20;
+
 std::vector<quorvel::PortfolioPair> readImport(const std::string& path) {
   const std::string name = path == "-" ? "standard input" : path;
-  std::ifstream file;
-  if (path != "-") {
-    file.open(path, std::ios::binary);
-    if (!file) throw UsageError{"cannot read " + name + ": " + std::strerror(errno)};
+  std::string text;
+  if (path == "-") {
+    std::stringstream buffer;
+    buffer << std::cin.rdbuf();
+    text = buffer.str();
+  } else {
+    // A FIFO or a device named as the file must not stall the host.
+    auto bytes = platform::foundation::readRegularFile(path, kMaxImportBytes);
+    if (!bytes.ok()) throw UsageError{bytes.status.localizedDescription()};
+    text = std::move(*bytes.value);
   }
-  std::stringstream buffer;
-  buffer << (path == "-" ? std::cin.rdbuf() : file.rdbuf());
-  nlohmann::json document = nlohmann::json::parse(buffer.str(), nullptr, false);
+  nlohmann::json document = nlohmann::json::parse(text, nullptr, false);
   if (document.is_discarded()) throw UsageError{"cannot import " + name + ": it is not JSON"};
   if (!document.is_array())
     throw UsageError{"cannot import " + name +
