@@ -108,6 +108,9 @@ TEST_F(ServeTest, ReloadsByPolicyAndWhenTheAppWrites) {
   seen = renewed(seen);  // atEnd, once the interval has passed
   EXPECT_EQ(httplib::Client("127.0.0.1", port_).Post("/reload", "", "text/plain")->status, 202);
   renewed(seen);
+  // A page of another site that reaches the port by a name of its own.
+  EXPECT_EQ(httplib::Client("127.0.0.1", port_).Get("/entries", {{"Host", "x.example"}})->status,
+            421);
   terminateChildren();
   const auto result = process.wait();
   EXPECT_EQ(result.exitCode, 0) << result.err;
@@ -130,7 +133,7 @@ TEST_F(ServeTest, CommandLine) {
   testing::LoopbackServer busy;
   busy.start();
   const std::pair<std::string, std::pair<int, std::string>> rows[] = {
-      {"--help", {0, "--png-dir DIR"}},
+      {"--help", {0, "Usage: QuorvelWidgetsExtension serve [OPTIONS]"}},
       {"--interval 0", {2, "--interval"}},
       {"--interval nan", {2, "must be finite"}},
       {"--appearance dim", {2, "--appearance"}},
@@ -141,7 +144,10 @@ TEST_F(ServeTest, CommandLine) {
     const auto result =
         testing::runProcess("QuorvelWidgetsExtension", testing::words("serve " + line));
     EXPECT_EQ(result.exitCode, expected.first) << line;
-    EXPECT_NE(result.err.find(expected.second), std::string::npos) << line << "\n" << result.err;
+    // Help goes to standard output, what failed to standard error.
+    EXPECT_NE((expected.first ? result.err : result.out).find(expected.second), std::string::npos)
+        << line << "\n"
+        << result.err;
   }
 }
 

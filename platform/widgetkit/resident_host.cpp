@@ -1,5 +1,6 @@
 #include "platform/widgetkit/resident_host.h"
 
+#include <fmt/format.h>
 #include <httplib.h>
 #include <signal.h>
 #include <sys/signalfd.h>
@@ -17,11 +18,14 @@
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <set>
 #include <thread>
 
 #include "platform/foundation/bundle.h"
 #include "platform/foundation/dispatch/dispatch_queue.h"
+#include "platform/foundation/file_access.h"
 #include "platform/foundation/output_file.h"
+#include "platform/ui/desktop_appearance.h"
 #include "platform/ui/renderer_module.h"
 #include "platform/ui/view_dump.h"
 #include "platform/widgetkit/date_format.h"
@@ -450,6 +454,18 @@ int runResidentHost(const WidgetBundle& bundle, const ResidentHostOptions& optio
               << "\n";
     return 1;
   }
+  // A page of another site may reach this port through a name that it
+  // points at 127.0.0.1 (DNS rebinding); such a request names that host.
+  const std::set<std::string> hosts{fmt::format("127.0.0.1:{}", port),
+                                    fmt::format("localhost:{}", port)};
+  server.set_pre_routing_handler([hosts](const httplib::Request& request,
+                                         httplib::Response& response) {
+    if (hosts.count(request.get_header_value("Host")))
+      return httplib::Server::HandlerResponse::Unhandled;
+    response.status = 421;
+    response.set_content("Misdirected request: this host serves 127.0.0.1 only.\n", "text/plain");
+    return httplib::Server::HandlerResponse::Handled;
+  });
 
   foundation::setMainBundleIdentifier(bundle.bundleIdentifier());
   bundle.prepare();
@@ -499,7 +515,7 @@ int serveWidgetBundle(const WidgetBundle& bundle, std::vector<WatchedFile> watch
   CLI::App app{
       "Keeps the widgets on screen in one warm process and serves them on "
       "http://127.0.0.1:PORT/ until SIGINT or SIGTERM."};
-  app.name("serve");
+  app.name(argc > 0 ? argv[0] : "serve");
   app.footer(R"(The page shows every widget as drawn, its texts, the time of its entry, its
 reload policy and when the next reload is due, and follows new entries as
 they arrive (Server-Sent Events, GET /events). GET /entries answers the
@@ -522,8 +538,10 @@ watch cannot be had, 2 usage error.)");
       ->check(CLI::Range(0.05, 604800.0));
   app.add_option("--deadline", deadline, "Seconds to wait for each answer (default 30)")
       ->check(CLI::Range(0.05, 86400.0));
-  app.add_option("--appearance", options.appearance, "Appearance of the page (default light)")
-      ->check(CLI::IsMember({"light", "dark"}));
+  std::string appearance = "system";
+  app.add_option("--appearance", appearance,
+                 "Appearance of the page; system follows the desktop (default system)")
+      ->check(CLI::IsMember({"light", "dark", "system"}));
   app.add_option("--scale", options.scale, "Pixels per point of the drawings, 1 to 3 (default 2)")
       ->check(CLI::Range(1.0, 3.0));
   app.add_option("--png-dir", options.pngDirectory,
@@ -531,14 +549,22 @@ watch cannot be had, 2 usage error.)");
       ->type_name("DIR");
   try {
     app.parse(argc, argv);
+  } catch (const CLI::Success& e) {
+    return app.exit(e, std::cout, std::cerr);
   } catch (const CLI::ParseError& e) {
-    return app.exit(e, std::cerr, std::cerr) == 0 ? kExitAnswered : kExitUsage;
+    std::cerr << program_invocation_short_name
+              << ": bad command line: " << foundation::escapedForm(e.what()) << "\n";
+    return kExitUsage;
   }
   if (!std::isfinite(interval) || !std::isfinite(deadline) || !std::isfinite(options.scale)) {
     std::cerr << program_invocation_short_name
               << ": --interval, --deadline and --scale must be finite numbers\n";
     return kExitUsage;
   }
+  if (appearance == "system") {
+    appearance = ui::desktopColorScheme() == ui::ColorScheme::dark ? "dark" : "light";
+  }
+  options.appearance = appearance;
   options.interval = std::chrono::milliseconds(std::llround(interval * 1000));
   options.deadline = std::chrono::milliseconds(std::llround(deadline * 1000));
   return runResidentHost(bundle, options);
