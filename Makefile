@@ -9,7 +9,7 @@ SANITIZE ?=
 ALL_CMAKE_FLAGS = $(CMAKE_FLAGS) $(if $(SANITIZE),-DQUORVEL_SANITIZE=$(SANITIZE))
 
 .PHONY: all deps configure build test demo bench bench-peers fuzz lint mutants tsan tsan-units asan \
-	install package clean
+	install package serve clean
 
 all: build
 
@@ -47,6 +47,11 @@ tsan-units:
 
 demo: build
 	scripts/demo $(BUILD)
+
+# The resident widget host on http://127.0.0.1:$(PORT)/ until Ctrl-C.
+PORT ?= 8765
+serve: build
+	$(BUILD)/bin/QuorvelWidgetsExtension serve --port $(PORT)
 
 bench:
 	$(MAKE) build CMAKE_FLAGS="$(CMAKE_FLAGS) -DQUORVEL_BUILD_BENCH=ON"
