@@ -106,8 +106,17 @@ TEST_F(ServeTest, ReloadsByPolicyAndWhenTheAppWrites) {
     EXPECT_EQ(served[1], expected) << write;
   }
   seen = renewed(seen);  // atEnd, once the interval has passed
+  // An exchange that fails: an entry without balances, then a retry by the
+  // policy once the interval has passed.
+  const fs::path body = home_.path() / "exchange/api/v3/ticker/24hr";
+  const std::string recorded = testing::readFileBytes(body);
+  testing::writeFileBytes(body, "<html/>");
   EXPECT_EQ(httplib::Client("127.0.0.1", port_).Post("/reload", "", "text/plain")->status, 202);
+  seen = renewed(seen);
+  EXPECT_TRUE(entries()[1]["entries"][0]["portfolio"].is_null()) << entries();
+  testing::writeFileBytes(body, recorded);
   renewed(seen);
+  EXPECT_FALSE(entries()[1]["entries"][0]["portfolio"].is_null()) << entries();
   // A page of another site that reaches the port by a name of its own.
   EXPECT_EQ(httplib::Client("127.0.0.1", port_).Get("/entries", {{"Host", "x.example"}})->status,
             421);
