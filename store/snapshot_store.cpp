@@ -29,9 +29,13 @@ void savePortfolioWidget(double todayBalance, double yesterdayBalance) {
     debugPrint("Unable to Encode Configs (" + json.status.localizedDescription() + ")");
     return;
   }
+  UserDefaults::Data bytes(json.value->begin(), json.value->end());
+  // Balances that did not change are not written again: no fsync, no
+  // rename, and the host sees no change to the suite.
+  if (suite.data(kPortfolioWidgetKey) == bytes) return;
   // A failed write is reported by the suite itself; the caller's entry
   // still carries the balances.
-  suite.set(kPortfolioWidgetKey, UserDefaults::Data(json.value->begin(), json.value->end()));
+  suite.set(kPortfolioWidgetKey, bytes);
 }
 
 std::optional<PortfolioWidget> loadPortfolioWidget() {

@@ -245,6 +245,13 @@ TEST_F(FaultTest, RefreshValuesHoldingsAndStoresTheSnapshot) {
             (json{{"todayBalance", 0.0 + 0.25 * 43714.03 + 2 * 2238.28},
                   {"yesterdayBalance", 0.0 + 0.25 * (43714.03 + 529.9) + 2 * (2238.28 + 41.25)}}));
   EXPECT_EQ(request("snapshot --kind QuorvelMediumWidget")["entries"][0]["portfolio"], snapshot_);
+  // Unchanged balances leave the suite's file as it was: not even replaced.
+  struct stat before {
+  }, after{};
+  ::stat(snapshotSuite().c_str(), &before);
+  request("timeline --kind QuorvelMediumWidget");
+  ::stat(snapshotSuite().c_str(), &after);
+  EXPECT_EQ(before.st_ino, after.st_ino);
   // The portfolio as drawn: the dark theme's, then the desktop's light one.
   for (const std::string kind : {"QuorvelSmallWidget", "QuorvelMediumWidget"}) {
     request("timeline --scale 2 --appearance light --kind " + kind + " --png " + file("p.png"));
@@ -393,10 +400,17 @@ TEST_F(FaultTest, UnusableStoreOrSuiteIsNamedAndLeftAsItWas) {
 TEST_F(FaultTest, SnapshotSuiteLockedOrUnreadable) {
   {
     // Locked past the deadline: the refresh still answers in time with the
-    // balances it computed; only the snapshot is not replaced.
+    // new balances it computed; only the snapshot is not replaced.
+    const fs::path body = home_.path() / "exchange/api/v3/ticker/24hr";
+    const std::string recorded = testing::readFileBytes(body);
+    testing::writeFileBytes(body, std::regex_replace(recorded, std::regex("\"lastPrice\":\"43714"),
+                                                     "\"lastPrice\":\"43718"));
     HeldLock locked(snapshotSuite().string() + ".lock");
     const auto refreshed = widget("timeline --kind QuorvelMediumWidget --deadline 4");
-    EXPECT_EQ(json::parse(testing::lastLine(refreshed.out))["entries"][0]["portfolio"], snapshot_);
+    EXPECT_EQ(
+        json::parse(testing::lastLine(refreshed.out))["entries"][0]["portfolio"]["todayBalance"],
+        snapshot_["todayBalance"].get<double>() + 1);
+    testing::writeFileBytes(body, recorded);
     EXPECT_NE(refreshed.err.find(snapshotSuite().string() + " is locked by another process"),
               std::string::npos);
   }
