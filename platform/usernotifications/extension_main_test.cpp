@@ -156,6 +156,7 @@ TEST(ExtensionMainTest, RunsThePrincipalClassOnAPayload) {
       {{}, std::string((1u << 20) - 10, ' ') + R"({"aps":1})", "B", 2, p + "unusable payload: "},
       {{}, std::string(8183, ' ') + R"({"aps":{}})", "B", 0, R"({"deliveredBy":"system")"},
       {{}, R"({"badge":1e400})", "B", 2, stdinPayload + "is unusable JSON: number overflow"},
+      {{}, "{", "B", 2, stdinPayload + "is not JSON: "},
       {{}, R"({"aps":[]})", "B", 2, p + "unusable payload: aps must be an object, not array\n"},
       {{"--payload", d}, "", "B", 2, p + "cannot read payload: " + d + " is not a regular file\n"},
       {{"--output", d}, alert("x"), "B", 2, p + "cannot write " + d + ": it is a directory\n"},
