@@ -33,7 +33,6 @@ foundation::Status showOnDesktop(const UNNotificationContent::Fields& fields,
       notify_notification_new(fields.title.c_str(), body.c_str(),
                               app.iconPath.empty() ? nullptr : app.iconPath.c_str()),
       g_object_unref);
-  notify_notification_set_app_name(notification.get(), app.name.c_str());
   if (!fields.categoryIdentifier.empty()) {
     notify_notification_set_category(notification.get(), fields.categoryIdentifier.c_str());
   }
