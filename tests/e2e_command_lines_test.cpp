@@ -51,6 +51,8 @@ TEST(CommandLinesEndToEndTest, HelpVersionAndErrors) {
       {kNotifications, "--time-limit soon", 2, "",
        "%: bad command line: Could not convert: --time-limit = soon" + usage},
       {kHost, "holdings add BTCUSDT", 2, "", "%: bad command line: AMOUNT is required" + usage},
+      {kWidgets, "describe placeholder", 2, "",
+       "%: bad command line: The following argument was not expected: placeholder" + usage},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(std::string(row.program) + " " + row.args);
