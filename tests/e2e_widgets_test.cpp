@@ -215,7 +215,6 @@ TEST_F(FaultTest, RefreshValuesHoldingsAndStoresTheSnapshot) {
   EXPECT_EQ(snapshot_,
             (json{{"todayBalance", 0.0 + 0.25 * 43714.03 + 2 * 2238.28},
                   {"yesterdayBalance", 0.0 + 0.25 * (43714.03 + 529.9) + 2 * (2238.28 + 41.25)}}));
-  EXPECT_EQ(request("snapshot --kind QuorvelMediumWidget")["entries"][0]["portfolio"], snapshot_);
   // Unchanged balances leave the suite's file as it was: not even replaced.
   struct stat before {
   }, after{};

@@ -36,9 +36,8 @@ TEST(EncodeURLTest, AppendsEscapedParametersInOrder) {
       {"/p?x", {{"y", "2"}}, "/p?x&y=2"},
       {"/p?#top", {{"y", "2"}}, "/p?y=2#top"},
   };
-  for (const auto& [url, parameters, expected] : rows) {
+  for (const auto& [url, parameters, expected] : rows)
     EXPECT_EQ(encodeURL(url, parameters), expected) << url;
-  }
 }
 
 TEST(HttpClientTest, AnswersEachAddressAsItWasServed) {
