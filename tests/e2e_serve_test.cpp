@@ -1,7 +1,6 @@
 // `QuorvelWidgetsExtension serve` in a fresh home against the recorded
 // exchange: the app's writes reload the widgets, the policies hold, the page
 // follows in a real browser, and SIGTERM leaves whole drawings behind.
-#include <arpa/inet.h>
 #include <fcntl.h>
 #include <httplib.h>
 #include <signal.h>
@@ -25,13 +24,9 @@ using json = nlohmann::json;
 namespace fs = std::filesystem;
 
 int freePort() {
-  const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
-  socklen_t length = sizeof address;
-  ::bind(probe, reinterpret_cast<sockaddr*>(&address), length);
-  ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
-  ::close(probe);
-  return ntohs(address.sin_port);
+  testing::LoopbackServer probe;
+  probe.start();
+  return probe.port();
 }
 
 // Sends SIGTERM to our child `timeout`, which hands it to the program.
@@ -172,15 +167,10 @@ class Browser {
     posix_spawn_file_actions_adddup2(&quiet, 1, 2);
     ::posix_spawnp(&pid_, "chromedriver", &quiet, nullptr, argv, environ);
     posix_spawn_file_actions_destroy(&quiet);
-    const json flags = {"--headless",
-                        "--no-sandbox",
-                        "--disable-gpu",
-                        "--disable-quic",
-                        "--no-first-run",
-                        "--disable-background-networking",
-                        "--disable-component-update",
-                        "--disable-sync",
-                        "--user-data-dir=" + profile.string()};
+    const json flags = testing::words(
+        "--headless --no-sandbox --disable-gpu --disable-quic --no-first-run --disable-sync "
+        "--disable-background-networking --disable-component-update --user-data-dir=" +
+        profile.string());
     const json options = {{"binary", "/usr/bin/chromium"}, {"args", flags}};
     testing::waitUntil([&] {
       const json reply = call(

