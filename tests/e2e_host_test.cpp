@@ -35,6 +35,7 @@ TEST(HostEndToEndTest, HoldingsPricesAndSnapshot) {
       {"holdings import -", R"([{"symbol":"ADAUSDT","amount":1},7])", 2,
        p + "cannot import holding 2 of standard input: is not an object\n"},
       {"holdings remove DOGEFDUSD", "", 0, ""},
+      {"holdings list add", "", 2, p + "bad command line: The following argument was not expected"},
       {"holdings refresh-prices", "answer:-", 1, p + "cannot fetch the prices: The file couldn’t"},
       {"holdings refresh-prices", "answer:null", 1,
        p + "cannot fetch the prices: the answer holds no ticker list\n"},
