@@ -126,6 +126,14 @@ TEST(RenderTest, ShapesFillsAndAssetsLandOnTheirPixels) {
     const auto& [bitmap, x, y, pixel] = probe;
     EXPECT_EQ(bitmap.pixel(x, y), pixel) << "probe " << &probe - probes;
   }
+  // Registered again with other bytes of the same length: drawn anew.
+  static const std::string navy =
+      renderToPNGData(Color(0, 0, 0.5), {.size = {3, 2}, .scale = 2, .cornerRadius = 0})
+          .value.value();
+  ASSERT_EQ(navy.size(), png.size());
+  registerImageAsset("render-test-blue", navy, 2);
+  EXPECT_EQ(render(onWhite(assets), {.size = {123, 40}, .scale = 1}).pixel(20, 20),
+            (Pixel{0, 0, 128, 255}));
 }
 
 TEST(RenderTest, WritesFilesRejectsUnusableSizesAndDrawsAbsurdContent) {
