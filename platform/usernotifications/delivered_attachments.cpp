@@ -17,18 +17,6 @@ namespace fs = std::filesystem;
 
 constexpr std::string_view kFileScheme = "file://";
 
-// The path of a file URL, or empty when `url` is no local file's.
-fs::path pathOfFileURL(const std::string& url) {
-  if (!url.starts_with(kFileScheme)) return {};
-  const std::string escaped = url.substr(kFileScheme.size());
-  int length = 0;
-  std::unique_ptr<char, decltype(&curl_free)> path(
-      curl_easy_unescape(nullptr, escaped.c_str(), static_cast<int>(escaped.size()), &length),
-      &curl_free);
-  if (!path) return {};
-  return fs::path(std::string(path.get(), static_cast<std::size_t>(length))).lexically_normal();
-}
-
 std::string fileURL(const fs::path& path) {
   std::unique_ptr<char, decltype(&curl_free)> escaped(
       curl_easy_escape(nullptr, path.c_str(), static_cast<int>(path.string().size())), &curl_free);
@@ -56,6 +44,17 @@ void removeOldest(const fs::path& root, std::vector<std::string>& notes) {
 }
 
 }  // namespace
+
+fs::path pathOfFileURL(const std::string& url) {
+  if (!url.starts_with(kFileScheme)) return {};
+  const std::string escaped = url.substr(kFileScheme.size());
+  int length = 0;
+  std::unique_ptr<char, decltype(&curl_free)> path(
+      curl_easy_unescape(nullptr, escaped.c_str(), static_cast<int>(escaped.size()), &length),
+      &curl_free);
+  if (!path) return {};
+  return fs::path(std::string(path.get(), static_cast<std::size_t>(length))).lexically_normal();
+}
 
 fs::path deliveredAttachmentsFolder() {
   auto home = foundation::quorvelHome();

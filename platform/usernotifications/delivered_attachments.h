@@ -24,6 +24,9 @@ inline constexpr std::size_t kKeptNotificationAttachments = 20;
 // empty when there is no home.
 std::filesystem::path deliveredAttachmentsFolder();
 
+// The path of a file URL, or empty when `url` is no local file's.
+std::filesystem::path pathOfFileURL(const std::string& url);
+
 // Moves each attachment file of `fields` that lies in `extensionContainer`
 // into a new folder of deliveredAttachmentsFolder() and points its URL
 // there; an attachment whose file cannot be moved is left out. Then

@@ -1,26 +1,12 @@
 #include "platform/usernotifications/desktop_notifier.h"
 
-#include <curl/curl.h>
 #include <libnotify/notify.h>
 
 #include <memory>
 
+#include "platform/usernotifications/delivered_attachments.h"
+
 namespace platform::usernotifications {
-namespace {
-
-// The local path of a file:// address, or empty for any other address.
-std::string localPath(const std::string& url) {
-  constexpr std::string_view kScheme = "file://";
-  if (url.compare(0, kScheme.size(), kScheme) != 0) return {};
-  int length = 0;
-  std::unique_ptr<char, decltype(&curl_free)> path(
-      curl_easy_unescape(nullptr, url.c_str() + kScheme.size(),
-                         static_cast<int>(url.size() - kScheme.size()), &length),
-      curl_free);
-  return path ? std::string(path.get(), static_cast<size_t>(length)) : std::string();
-}
-
-}  // namespace
 
 foundation::Status showOnDesktop(const UNNotificationContent::Fields& fields,
                                  const DesktopApp& app) {
@@ -37,7 +23,7 @@ foundation::Status showOnDesktop(const UNNotificationContent::Fields& fields,
     notify_notification_set_category(notification.get(), fields.categoryIdentifier.c_str());
   }
   for (const auto& attachment : fields.attachments) {
-    if (const std::string path = localPath(attachment.url); !path.empty()) {
+    if (const std::string path = pathOfFileURL(attachment.url); !path.empty()) {
       notify_notification_set_hint(notification.get(), "image-path",
                                    g_variant_new_string(path.c_str()));
       break;
