@@ -448,18 +448,20 @@ TEST_F(FaultTest, PathsAreNeitherFollowedNorGuessed) {
   EXPECT_NE(homeless.find("cannot create folder /nonexistent"), std::string::npos) << homeless;
 }
 
-// On a full device: exit 1, and the program names what it could not write.
+// On a full device: an error exit (2 is the notification extension's), and
+// the program names what it could not write.
 TEST_F(FaultTest, FailedOutputsEndWithAnError) {
-  const testing::ProcessOptions full{"/dev/null", false, {}, "/dev/full"};
+  const testing::ProcessOptions full{testing::fixturePath("payloads/ordinary.json").string(),
+                                     false, {}, "/dev/full"};
   for (const std::string line :
        {"QuorvelWidgetsExtension snapshot --kind QuorvelSmallWidget --json /dev/full",
         "QuorvelWidgetsExtension timeline --kind QuorvelSmallWidget --json -",
         "QuorvelWidgetsExtension describe", "quorvel-host holdings list",
-        "quorvel-host snapshot show"}) {
+        "quorvel-host snapshot show", "QuorvelNotificationsExtension --payload -"}) {
     const auto args = words(line);
     const auto result = runProcess(args[0], {args.begin() + 1, args.end()}, full);
     const bool file = line.ends_with("/dev/full");
-    EXPECT_EQ(result.exitCode, 1) << line;
+    EXPECT_EQ(result.exitCode, args[0].starts_with("QuorvelN") ? 2 : 1) << line;
     EXPECT_NE(result.err.find(args[0] + ": cannot write " +
                               (file ? "/dev/full" : "standard output") + ": No space left"),
               std::string::npos)

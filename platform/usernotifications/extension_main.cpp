@@ -311,9 +311,11 @@ int runServiceExtension(const std::vector<std::string>& args, const NSExtensionI
   const std::string line =
       result.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
   if (outputTarget == "-") {
+    errno = 0;
     out << line << std::flush;
     if (!out) {
-      err << program << ": cannot write the result to standard output\n";
+      err << program << ": cannot write standard output: "
+          << std::strerror(errno != 0 ? errno : EIO) << "\n";
       return 2;
     }
   } else if (Status written = platform::foundation::writeOutputFile(outputTarget, line);
