@@ -13,7 +13,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -121,12 +123,26 @@ Status unusableKey(std::string_view key) {
                                  "\\0...\" holds a NUL byte");
 }
 
-// The current dictionary for a reader: an empty one stands in for a missing
-// or unreadable file.
-PlistPtr loadForRead(const std::filesystem::path& path) {
+using SharedPlist = std::shared_ptr<const void>;
+
+// The current dictionary for a reader, or null for a missing or unreadable
+// file. A process reads the same suite many times over (each themed colour
+// reads the theme), so the same bytes are parsed only once. The bytes are
+// read each time: no file time or inode tells every rewrite apart.
+SharedPlist loadForRead(const std::filesystem::path& path) {
+  // Never destroyed: a worker may still read a suite while the process exits.
+  static auto* const mutex = new std::mutex;
+  static auto* const parsed =
+      new std::map<std::filesystem::path, std::pair<std::string, SharedPlist>>;
   auto bytes = readSuiteFile(path);
   if (!bytes.ok()) return nullptr;
-  return parseDictionary(*bytes.value);
+  std::lock_guard lock(*mutex);
+  auto& [known, dict] = (*parsed)[path];
+  if (known != *bytes.value || !dict) {
+    dict = parseDictionary(*bytes.value);
+    known = std::move(*bytes.value);
+  }
+  return dict;
 }
 
 std::string timestamp() {
@@ -272,7 +288,7 @@ Status modify(const std::filesystem::path& file, std::chrono::milliseconds lockT
 
 // The item under `key` when it is of `type`, with the dictionary owning it.
 struct Item {
-  PlistPtr dict;
+  SharedPlist dict;
   plist_t node = nullptr;
 };
 
@@ -282,7 +298,7 @@ Item findItem(const std::filesystem::path& file, std::string_view key, plist_typ
   item.dict = loadForRead(file);
   if (!item.dict) return item;
   plist_t node =
-      plist_dict_get_item(static_cast<plist_t>(item.dict.get()), std::string(key).c_str());
+      plist_dict_get_item(const_cast<plist_t>(item.dict.get()), std::string(key).c_str());
   if (node && plist_get_node_type(node) == type) item.node = node;
   return item;
 }
@@ -328,14 +344,15 @@ std::optional<std::string> UserDefaults::string(std::string_view key) const {
 
 std::vector<std::string> UserDefaults::keys() const {
   std::vector<std::string> result;
-  PlistPtr dict = loadForRead(file_);
-  if (!dict) return result;
+  SharedPlist shared = loadForRead(file_);
+  if (!shared) return result;
+  const auto dict = const_cast<plist_t>(shared.get());
   plist_dict_iter it = nullptr;
-  plist_dict_new_iter(static_cast<plist_t>(dict.get()), &it);
+  plist_dict_new_iter(dict, &it);
   while (it) {
     char* key = nullptr;
     plist_t value = nullptr;
-    plist_dict_next_item(static_cast<plist_t>(dict.get()), it, &key, &value);
+    plist_dict_next_item(dict, it, &key, &value);
     if (!key) break;
     result.emplace_back(key);
     free(key);
