@@ -1,7 +1,8 @@
-// Turns the raw figures of one `scripts/bench-peers` run into the table:
-// printed as text, and written as Markdown.
+// Turns the raw figures of one `scripts/bench-peers` run into the tables:
+// printed as text, written as Markdown, and, given DOC, put in place of the
+// block between "<!-- bench-peers -->" and "<!-- /bench-peers -->" there.
 //
-//   node report.mjs RAW_DIR MARKDOWN_OUT
+//   node report.mjs RAW_DIR MARKDOWN_OUT [DOC]
 //
 // Exits 3 (after writing the table) when the three jobs' balances disagree
 // although no symbol repeats in the answer: the timings would then compare
@@ -10,9 +11,9 @@ import fs from 'node:fs';
 import path from 'node:path';
 import { median } from './common.mjs';
 
-const [rawDir, mdOut] = process.argv.slice(2);
+const [rawDir, mdOut, docPath] = process.argv.slice(2);
 if (!rawDir || !mdOut) {
-  console.error('usage: node report.mjs RAW_DIR MARKDOWN_OUT');
+  console.error('usage: node report.mjs RAW_DIR MARKDOWN_OUT [DOC]');
   process.exit(2);
 }
 const readJson = (name) => JSON.parse(fs.readFileSync(path.join(rawDir, name), 'utf8'));
@@ -113,6 +114,19 @@ const widths = header.map((h, i) => Math.max(h.length, ...cells.map((c) => c[i].
 const line = (c) =>
   c.map((v, i) => (i === 0 ? v.padEnd(widths[i]) : v.padStart(widths[i]))).join('  ');
 
+// Our process step by step, each command doing a little more than the last.
+const steps = readJson('hyperfine-steps.json').results.map((r) => [r.command, fmt(median(r.times) * 1000)]);
+
+const plainWhole = wholeMs('plain-node');
+const ccxtWhole = wholeMs('ccxt');
+const mb = (mib) => (mib * 1.048576).toFixed(1);
+const goals = [
+  ['whole process ≥ 25× faster than plain node', `${fmt(plainWhole / oursWhole)}× (${fmt(oursWhole)} ms against ${fmt(plainWhole)} ms)`, plainWhole / oursWhole >= 25],
+  ['whole process ≥ 75× faster than ccxt', `${fmt(ccxtWhole / oursWhole)}× (${fmt(oursWhole)} ms against ${fmt(ccxtWhole)} ms)`, ccxtWhole / oursWhole >= 75],
+  ['peak RSS ≤ 16 MB', `${oursRss.toFixed(1)} MiB (${mb(oursRss)} MB)`, oursRss * 1.048576 <= 16],
+  ['CPU path ≤ 1.5× the floor parse', `${fmt(cpuMs / floorMs)}× (${fmt(cpuMs)} ms against ${fmt(floorMs)} ms)`, cpuMs / floorMs <= 1.5],
+].map(([goal, measured, met]) => [goal, measured, met ? 'yes' : 'no']);
+
 const balanceText = (b) => `${b.todayBalance} / ${b.yesterdayBalance}`;
 const notes = [
   `x ours: peer / ours, how many times longer than ours (in process: against our CPU path; whole process: against our whole process).`,
@@ -127,8 +141,15 @@ const notes = [
     ? `Balances not compared: ${repeated} symbol(s) repeat, and ccxt keeps the last ticker of a symbol where the others keep the first.`
     : `Same balances to 1e-9 relative in all three jobs (whole and in process): ${same ? 'yes' : 'NO'}.`,
 ];
+const roundLoads = fs
+  .readFileSync(path.join(rawDir, 'round-loads.tsv'), 'utf8')
+  .split('\n')
+  .filter(Boolean)
+  .map((l) => l.split('\t')[1]);
+const busyRounds = roundLoads.filter((l) => Number(l) > Number(machine.maxLoad)).length;
 const machineText = [
-  `Machine: ${machine.nproc} CPUs, ${machine.cpuModel}; ${machine.kernel}; load average at start ${machine.loadAverage}`,
+  `Machine: ${machine.nproc} CPUs, ${machine.cpuModel}; ${machine.kernel}; load average at start ${machine.loadAverage}, at the end of each round ${roundLoads.join(', ')}` +
+    (busyRounds ? ` (${busyRounds} round(s) still busy after the reruns: past ${machine.maxLoad})` : ''),
   `node ${machine.node}, ccxt ${ccxtIn.ccxtVersion}, ${machine.hyperfine}; build ${machine.build}; ${machine.date}`,
 ];
 
@@ -140,21 +161,43 @@ const text = [
   ...cells.map(line),
   '',
   ...notes,
+  '',
+  ...goals.map(([goal, measured, met]) => `${goal}: ${measured}: ${met}`),
 ].join('\n');
 console.log(text);
 
-const md = [
-  '# Quorvel widgets side by side with Node.js peers',
-  '',
+const mdTable = (head, rows, align) => [
+  `| ${head.join(' | ')} |`,
+  `|${head.map((_, i) => (align[i] === 'l' ? ':---' : '---:')).join('|')}|`,
+  ...rows.map((c) => `| ${c.map((v) => v.replace(/^\s+/, '&nbsp;&nbsp;')).join(' | ')} |`),
+];
+const block = [
   ...machineText.map((l) => `${l}  `),
   '',
-  `| ${header.join(' | ')} |`,
-  `|${header.map((_, i) => (i === 0 ? ':---' : '---:')).join('|')}|`,
-  ...cells.map((c) => `| ${c.map((v) => v.replace(/^\s+/, '&nbsp;&nbsp;')).join(' | ')} |`),
+  ...mdTable(header, cells, 'lrrrr'),
   '',
   ...notes.map((n) => `- ${n}`),
   '',
-].join('\n');
-fs.writeFileSync(mdOut, md);
+  '### Against the goals',
+  '',
+  ...mdTable(['goal', 'measured', 'met?'], goals, 'lll'),
+  '',
+  '### Our whole process, step by step',
+  '',
+  ...mdTable(['command (each adds to the one before)', 'median ms'], steps, 'lr'),
+];
+fs.writeFileSync(mdOut, ['# Quorvel widgets side by side with Node.js peers', '', ...block, ''].join('\n'));
+if (docPath) {
+  const doc = fs.readFileSync(docPath, 'utf8');
+  const begin = '<!-- bench-peers -->\n';
+  const end = '<!-- /bench-peers -->';
+  const from = doc.indexOf(begin);
+  const to = doc.indexOf(end);
+  if (from < 0 || to < from) {
+    console.error(`report.mjs: ${docPath} has no ${begin.trim()} ... ${end} block`);
+    process.exit(1);
+  }
+  fs.writeFileSync(docPath, doc.slice(0, from + begin.length) + ['', ...block, ''].join('\n') + doc.slice(to));
+}
 
 if (repeated === 0 && !same) process.exit(3);
