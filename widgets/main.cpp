@@ -153,9 +153,14 @@ int main(int argc, char** argv) {
       return usageError("bad --kind", "no widget of kind \"" + kind + "\" (known: " + kinds[0] +
                                           ", " + kinds[1] + ")");
     }
+    // Only a drawing shows the appearance; asking the desktop costs a
+    // process (the portal is asked through gdbus), so only a drawing asks.
+    const bool draws = std::any_of(passed.begin(), passed.end(),
+                                   [](const auto& p) { return p.first != "--json"; });
     if (appearance == "system") {
-      appearance =
-          platform::ui::desktopColorScheme() == platform::ui::ColorScheme::dark ? "dark" : "light";
+      appearance = draws && platform::ui::desktopColorScheme() == platform::ui::ColorScheme::dark
+                       ? "dark"
+                       : "light";
     }
     args.insert(args.end(), {"--kind", kind, "--appearance", appearance, "--scale",
                              std::to_string(scale), "--deadline", std::to_string(deadline)});
