@@ -185,6 +185,10 @@ const block = [
   '### Our whole process, step by step',
   '',
   ...mdTable(['command (each adds to the one before)', 'median ms'], steps, 'lr'),
+  '',
+  '### Our peak memory, part by part',
+  '',
+  fs.readFileSync(path.join(rawDir, 'rss-parts.md'), 'utf8').trim(),
 ];
 fs.writeFileSync(mdOut, ['# Quorvel widgets side by side with Node.js peers', '', ...block, ''].join('\n'));
 if (docPath) {
