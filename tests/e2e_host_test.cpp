@@ -26,7 +26,7 @@ TEST(HostEndToEndTest, HoldingsPricesAndSnapshot) {
       {"holdings add ETHBTC 4", "", 0,
        p + "warning: ETHBTC: priced in BTC, not in US dollars; the widgets would count"},
       {"holdings add DOGE 1", "", 0, p + "warning: DOGE: no US-dollar quote asset"},
-      {"holdings add DOGEFDUSD 1", "", 0, ""},
+      {"holdings add DOGEFDUSD 1 --price 0", "", 0, ""},
       {"holdings import -", R"([{"symbol":"DOGEUSDT","amount":2},{"symbol":"BTCUSDT","amount":2},
           {"symbol":"BTCUSDC","amount":1}])",
        0,
