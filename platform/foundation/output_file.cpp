@@ -45,7 +45,8 @@ bool writeAll(int fd, std::string_view bytes) {
 }
 
 Status replaceFileAtomically(const std::filesystem::path& path, std::string_view bytes,
-                             mode_t mode) {
+                             mode_t mode, Durability durability) {
+  const bool synced = durability == Durability::synced;
   const std::filesystem::path folder = path.parent_path().empty() ? "." : path.parent_path();
   std::string temporary = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
   // mkostemp opens with O_CREAT|O_EXCL and mode 0600; O_NOFOLLOW on top.
@@ -54,7 +55,7 @@ Status replaceFileAtomically(const std::filesystem::path& path, std::string_view
   Status status;
   if (!writeAll(fd, bytes)) {
     status = ioError("cannot write", temporary);
-  } else if (::fsync(fd) != 0) {
+  } else if (synced && ::fsync(fd) != 0) {
     status = ioError("cannot sync", temporary);
   } else if (::fchmod(fd, mode) != 0) {
     status = ioError("cannot set the permissions of", temporary);
@@ -67,7 +68,7 @@ Status replaceFileAtomically(const std::filesystem::path& path, std::string_view
     ::unlink(temporary.c_str());
     return status;
   }
-  return syncFolder(folder);
+  return synced ? syncFolder(folder) : Status();
 }
 
 Status writeOutputFile(const std::string& path, std::string_view bytes) {
@@ -87,7 +88,9 @@ Status writeOutputFile(const std::string& path, std::string_view bytes) {
   }
   std::filesystem::path destination = std::filesystem::weakly_canonical(path, ec);
   if (ec) destination = path;
-  Status status = replaceFileAtomically(destination, bytes, 0644);
+  // A result is made again by the next run: whole for readers (the rename)
+  // is what matters, and syncing would cost more than the rest of a run.
+  Status status = replaceFileAtomically(destination, bytes, 0644, Durability::unsynced);
   if (status.ok()) return status;
   return Status::IOError("cannot write " + path + ": " + status.localizedDescription());
 }
