@@ -71,6 +71,15 @@ class ServeTest : public ::testing::Test {
     }));
     return after;
   }
+  // What the one-shot request draws for "<kind>-<appearance>".
+  std::string drawing(const std::string& name) {
+    const std::string kind = name.substr(0, name.find('-'));
+    const fs::path drawn = home_.path() / "drawn.png";
+    testing::runProcess("QuorvelWidgetsExtension",
+                        testing::words("snapshot --scale 2 --kind " + kind + " --appearance " +
+                                       name.substr(kind.size() + 1) + " --png " + drawn.string()));
+    return testing::readFileBytes(drawn);
+  }
 
   testing::ScopedHome home_;
   testing::ScopedEnv exchange_{"QUORVEL_API_BASE_URL", testing::recordedExchange(home_.path())};
@@ -121,16 +130,23 @@ TEST_F(ServeTest, ReloadsByPolicyAndWhenTheAppWrites) {
   // Whole drawings only, each as the one-shot request draws the entry.
   std::set<std::string> files;
   for (const auto& file : fs::directory_iterator(pngs)) {
-    const std::string name = file.path().stem(), kind = name.substr(0, name.find('-'));
-    files.insert(name);
-    const fs::path drawn = home_.path() / "drawn.png";
-    testing::runProcess("QuorvelWidgetsExtension",
-                        testing::words("snapshot --scale 2 --kind " + kind + " --appearance " +
-                                       name.substr(kind.size() + 1) + " --png " + drawn.string()));
-    EXPECT_EQ(testing::readFileBytes(file.path()), testing::readFileBytes(drawn)) << name;
+    files.insert(file.path().stem());
+    EXPECT_EQ(testing::readFileBytes(file.path()), drawing(file.path().stem())) << file.path();
   }
   EXPECT_EQ(files, (std::set<std::string>{"QuorvelMediumWidget-dark", "QuorvelMediumWidget-light",
                                           "QuorvelSmallWidget-dark", "QuorvelSmallWidget-light"}));
+}
+
+// Without --png-dir each picture is drawn when first asked for.
+TEST_F(ServeTest, DrawsWhatIsAskedFor) {
+  auto process = serve("--interval 600");
+  renewed({});
+  for (const std::string name :
+       {"QuorvelSmallWidget-dark", "QuorvelSmallWidget-dark", "QuorvelSmallWidget-light",
+        "QuorvelMediumWidget-light", "QuorvelMediumWidget-dark"}) {
+    const auto answer = httplib::Client("127.0.0.1", port_).Get("/widgets/" + name + ".png");
+    EXPECT_EQ(answer ? answer->body : "", drawing(name)) << name;
+  }
 }
 
 TEST_F(ServeTest, CommandLine) {
