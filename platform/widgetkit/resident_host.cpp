@@ -132,7 +132,8 @@ struct Slot {
   std::optional<Clock::time_point> due;
   int failures = 0;
   std::uint64_t version = 0;
-  ordered_json response;  // as the one-shot request writes it
+  ordered_json request, policy;
+  std::string response;  // as the one-shot request writes it, dumped once
   std::vector<std::string> texts;
   std::string url;
   std::map<std::string, std::shared_ptr<Picture>> images;  // by appearance
@@ -320,13 +321,15 @@ class Host : public std::enable_shared_from_this<Host> {
       item["view"] = &each == &entry ? view : ui::dumpView(each.view);
       entries.push_back(std::move(item));
     }
-    slot.response = {
-        {"request", fromTimeline ? "timeline" : "snapshot"},
-        {"kind", slot.widget->kind},
-        {"family", std::string(familyName(slot.family))},
-        {"policy", fromTimeline ? ordered_json(std::string(policyName(timeline.policy)))
-                                : ordered_json(nullptr)},
-        {"entries", std::move(entries)}};
+    slot.request = fromTimeline ? "timeline" : "snapshot";
+    slot.policy = fromTimeline ? ordered_json(std::string(policyName(timeline.policy)))
+                               : ordered_json(nullptr);
+    slot.response = ordered_json{{"request", slot.request},
+                                 {"kind", slot.widget->kind},
+                                 {"family", std::string(familyName(slot.family))},
+                                 {"policy", slot.policy},
+                                 {"entries", std::move(entries)}}
+                        .dump();
     draw(slot, entry);
     slot.shown = std::move(timeline);
     publish();
@@ -358,7 +361,7 @@ class Host : public std::enable_shared_from_this<Host> {
 
   void publish() {
     ordered_json widgets = ordered_json::array();
-    ordered_json entries = ordered_json::array();
+    std::string entries;
     std::map<std::string, std::shared_ptr<Picture>> images;
     for (const Slot& slot : slots_) {
       if (!slot.shown) continue;
@@ -369,14 +372,14 @@ class Host : public std::enable_shared_from_this<Host> {
                          {"width", size.width},
                          {"height", size.height},
                          {"version", slot.version},
-                         {"request", slot.response.at("request")},
-                         {"policy", slot.response.at("policy")},
+                         {"request", slot.request},
+                         {"policy", slot.policy},
                          {"date", iso8601String(slot.shown->entries.front().date)},
                          {"nextReload", next ? ordered_json(*next) : ordered_json(nullptr)},
                          {"reloading", slot.inFlight},
                          {"texts", slot.texts},
                          {"url", slot.url}});
-      entries.push_back(slot.response);
+      entries += (entries.empty() ? "" : ",") + slot.response;
       for (const auto& [appearance, picture] : slot.images) {
         images[slot.widget->kind + "-" + appearance + ".png"] = picture;
       }
@@ -385,7 +388,7 @@ class Host : public std::enable_shared_from_this<Host> {
     {
       std::lock_guard lock(published_->mutex);
       published_->state = state.dump();
-      published_->entries = entries.dump();
+      published_->entries = "[" + entries + "]";
       published_->images = std::move(images);
       ++published_->version;
     }
