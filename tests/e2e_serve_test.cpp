@@ -23,6 +23,9 @@ namespace {
 using json = nlohmann::json;
 namespace fs = std::filesystem;
 
+const std::string kPictures[] = {"QuorvelSmallWidget-light", "QuorvelSmallWidget-dark",
+                                 "QuorvelMediumWidget-light", "QuorvelMediumWidget-dark"};
+
 int freePort() {
   testing::LoopbackServer probe;
   probe.start();
@@ -73,12 +76,12 @@ class ServeTest : public ::testing::Test {
   }
   // What the one-shot request draws for "<kind>-<appearance>".
   std::string drawing(const std::string& name) {
-    const std::string kind = name.substr(0, name.find('-'));
-    const fs::path drawn = home_.path() / "drawn.png";
-    testing::runProcess("QuorvelWidgetsExtension",
-                        testing::words("snapshot --scale 2 --kind " + kind + " --appearance " +
-                                       name.substr(kind.size() + 1) + " --png " + drawn.string()));
-    return testing::readFileBytes(drawn);
+    const auto dash = name.find('-');
+    testing::runProcess(
+        "QuorvelWidgetsExtension",
+        testing::words("snapshot --scale 2 --kind " + name.substr(0, dash) + " --appearance " +
+                       name.substr(dash + 1) + " --png " + (home_.path() / "drawn.png").string()));
+    return testing::readFileBytes(home_.path() / "drawn.png");
   }
 
   testing::ScopedHome home_;
@@ -128,25 +131,18 @@ TEST_F(ServeTest, ReloadsByPolicyAndWhenTheAppWrites) {
   const auto result = process.wait();
   EXPECT_EQ(result.exitCode, 0) << result.err;
   // Whole drawings only, each as the one-shot request draws the entry.
-  std::set<std::string> files;
-  for (const auto& file : fs::directory_iterator(pngs)) {
-    files.insert(file.path().stem());
-    EXPECT_EQ(testing::readFileBytes(file.path()), drawing(file.path().stem())) << file.path();
-  }
-  EXPECT_EQ(files, (std::set<std::string>{"QuorvelMediumWidget-dark", "QuorvelMediumWidget-light",
-                                          "QuorvelSmallWidget-dark", "QuorvelSmallWidget-light"}));
+  for (const std::string& name : kPictures)
+    EXPECT_EQ(testing::readFileBytes(pngs / (name + ".png")), drawing(name)) << name;
 }
 
-// Without --png-dir each picture is drawn when first asked for.
+// Without --png-dir a picture is drawn when first asked for, then kept.
 TEST_F(ServeTest, DrawsWhatIsAskedFor) {
   auto process = serve("--interval 600");
   renewed({});
-  for (const std::string name :
-       {"QuorvelSmallWidget-dark", "QuorvelSmallWidget-dark", "QuorvelSmallWidget-light",
-        "QuorvelMediumWidget-light", "QuorvelMediumWidget-dark"}) {
-    const auto answer = httplib::Client("127.0.0.1", port_).Get("/widgets/" + name + ".png");
-    EXPECT_EQ(answer ? answer->body : "", drawing(name)) << name;
-  }
+  for (const std::string& name : kPictures)
+    EXPECT_EQ(httplib::Client("127.0.0.1", port_).Get("/widgets/" + name + ".png")->body,
+              drawing(name))
+        << name;
 }
 
 TEST_F(ServeTest, CommandLine) {
