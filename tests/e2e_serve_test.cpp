@@ -23,6 +23,9 @@ namespace {
 using json = nlohmann::json;
 namespace fs = std::filesystem;
 
+const std::string kPictures[] = {"QuorvelSmallWidget-light", "QuorvelSmallWidget-dark",
+                                 "QuorvelMediumWidget-light", "QuorvelMediumWidget-dark"};
+
 int freePort() {
   testing::LoopbackServer probe;
   probe.start();
@@ -70,6 +73,15 @@ class ServeTest : public ::testing::Test {
       return !after.empty() && (before.empty() || (after[0] != before[0] && after[1] != before[1]));
     }));
     return after;
+  }
+  // What the one-shot request draws for "<kind>-<appearance>".
+  std::string drawing(const std::string& name) {
+    const auto dash = name.find('-');
+    testing::runProcess(
+        "QuorvelWidgetsExtension",
+        testing::words("snapshot --scale 2 --kind " + name.substr(0, dash) + " --appearance " +
+                       name.substr(dash + 1) + " --png " + (home_.path() / "drawn.png").string()));
+    return testing::readFileBytes(home_.path() / "drawn.png");
   }
 
   testing::ScopedHome home_;
@@ -119,18 +131,18 @@ TEST_F(ServeTest, ReloadsByPolicyAndWhenTheAppWrites) {
   const auto result = process.wait();
   EXPECT_EQ(result.exitCode, 0) << result.err;
   // Whole drawings only, each as the one-shot request draws the entry.
-  std::set<std::string> files;
-  for (const auto& file : fs::directory_iterator(pngs)) {
-    const std::string name = file.path().stem(), kind = name.substr(0, name.find('-'));
-    files.insert(name);
-    const fs::path drawn = home_.path() / "drawn.png";
-    testing::runProcess("QuorvelWidgetsExtension",
-                        testing::words("snapshot --scale 2 --kind " + kind + " --appearance " +
-                                       name.substr(kind.size() + 1) + " --png " + drawn.string()));
-    EXPECT_EQ(testing::readFileBytes(file.path()), testing::readFileBytes(drawn)) << name;
-  }
-  EXPECT_EQ(files, (std::set<std::string>{"QuorvelMediumWidget-dark", "QuorvelMediumWidget-light",
-                                          "QuorvelSmallWidget-dark", "QuorvelSmallWidget-light"}));
+  for (const std::string& name : kPictures)
+    EXPECT_EQ(testing::readFileBytes(pngs / (name + ".png")), drawing(name)) << name;
+}
+
+// Without --png-dir a picture is drawn when first asked for, then kept.
+TEST_F(ServeTest, DrawsWhatIsAskedFor) {
+  auto process = serve("--interval 600");
+  renewed({});
+  for (const std::string& name : kPictures)
+    EXPECT_EQ(httplib::Client("127.0.0.1", port_).Get("/widgets/" + name + ".png")->body,
+              drawing(name))
+        << name;
 }
 
 TEST_F(ServeTest, CommandLine) {

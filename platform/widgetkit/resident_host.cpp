@@ -74,6 +74,41 @@ void readView(const ordered_json& node, std::vector<std::string>& texts, std::st
   }
 }
 
+// One appearance of one entry version, drawn the first time it is asked
+// for (by the page, or by the main thread when it keeps files current) and
+// never again: an entry nobody looks at costs no drawing.
+class Picture {
+ public:
+  Picture(std::string kind, ui::View view, ui::RenderOptions render)
+      : kind_(std::move(kind)), view_(std::move(view)), render_(render) {}
+
+  // The PNG, or nullptr when it cannot be drawn (said once, on stderr).
+  const std::string* png() {
+    std::call_once(drawn_, [this] {
+      // The graphics libraries are not known to draw safely on two threads
+      // at once; the main thread draws under the same lock.
+      static std::mutex renderer;
+      std::lock_guard lock(renderer);
+      auto png = ui::renderToPNGDataWithModule(view_, render_);
+      view_ = ui::View();
+      if (png.ok()) {
+        bytes_ = std::move(png.value);
+      } else {
+        std::cerr << program_invocation_short_name << ": cannot draw " << kind_ << ": "
+                  << png.status.localizedDescription() << "\n";
+      }
+    });
+    return bytes_ ? &*bytes_ : nullptr;
+  }
+
+ private:
+  std::string kind_;
+  ui::View view_;
+  ui::RenderOptions render_;
+  std::once_flag drawn_;
+  std::optional<std::string> bytes_;
+};
+
 // What the server's threads read, replaced whole by the main thread.
 struct Published {
   std::mutex mutex;
@@ -82,7 +117,7 @@ struct Published {
   bool closing = false;
   std::string state = R"({"appearance":"light","widgets":[]})";
   std::string entries = "[]";
-  std::map<std::string, std::string> images;  // "<kind>-<appearance>.png"
+  std::map<std::string, std::shared_ptr<Picture>> images;  // "<kind>-<appearance>.png"
 };
 
 struct Slot {
@@ -97,10 +132,11 @@ struct Slot {
   std::optional<Clock::time_point> due;
   int failures = 0;
   std::uint64_t version = 0;
-  ordered_json response;  // as the one-shot request writes it
+  ordered_json request, policy;
+  std::string response;  // as the one-shot request writes it, dumped once
   std::vector<std::string> texts;
   std::string url;
-  std::map<std::string, std::string> images;  // by appearance
+  std::map<std::string, std::shared_ptr<Picture>> images;  // by appearance
 };
 
 class Host : public std::enable_shared_from_this<Host> {
@@ -285,19 +321,22 @@ class Host : public std::enable_shared_from_this<Host> {
       item["view"] = &each == &entry ? view : ui::dumpView(each.view);
       entries.push_back(std::move(item));
     }
-    slot.response = {
-        {"request", fromTimeline ? "timeline" : "snapshot"},
-        {"kind", slot.widget->kind},
-        {"family", std::string(familyName(slot.family))},
-        {"policy", fromTimeline ? ordered_json(std::string(policyName(timeline.policy)))
-                                : ordered_json(nullptr)},
-        {"entries", std::move(entries)}};
+    slot.request = fromTimeline ? "timeline" : "snapshot";
+    slot.policy = fromTimeline ? ordered_json(std::string(policyName(timeline.policy)))
+                               : ordered_json(nullptr);
+    slot.response = ordered_json{{"request", slot.request},
+                                 {"kind", slot.widget->kind},
+                                 {"family", std::string(familyName(slot.family))},
+                                 {"policy", slot.policy},
+                                 {"entries", std::move(entries)}}
+                        .dump();
     draw(slot, entry);
     slot.shown = std::move(timeline);
     publish();
     rescheduled_ = true;
   }
 
+  // The pictures are drawn when asked for, unless files are to be kept.
   void draw(Slot& slot, const HostEntry& entry) {
     slot.images.clear();
     for (const char* appearance : kAppearances) {
@@ -306,28 +345,24 @@ class Host : public std::enable_shared_from_this<Host> {
       render.scale = options_.scale;
       render.colorScheme =
           std::string_view(appearance) == "dark" ? ui::ColorScheme::dark : ui::ColorScheme::light;
-      auto png = ui::renderToPNGDataWithModule(entry.view, render);
-      if (!png.ok()) {
-        std::cerr << program_invocation_short_name << ": cannot draw " << slot.widget->kind << ": "
-                  << png.status.localizedDescription() << "\n";
-        continue;
-      }
-      const std::string name = slot.widget->kind + "-" + appearance + ".png";
-      if (!options_.pngDirectory.empty()) {
-        const auto written = foundation::replaceFileAtomically(
-            fs::path(options_.pngDirectory) / name, *png.value, 0644);
-        if (!written.ok())
-          std::cerr << program_invocation_short_name << ": " << written.localizedDescription()
-                    << "\n";
-      }
-      slot.images[appearance] = std::move(*png.value);
+      auto& picture = slot.images[appearance] =
+          std::make_shared<Picture>(slot.widget->kind, entry.view, render);
+      if (options_.pngDirectory.empty()) continue;
+      const std::string* png = picture->png();
+      if (!png) continue;
+      const auto written = foundation::replaceFileAtomically(
+          fs::path(options_.pngDirectory) / (slot.widget->kind + "-" + appearance + ".png"), *png,
+          0644);
+      if (!written.ok())
+        std::cerr << program_invocation_short_name << ": " << written.localizedDescription()
+                  << "\n";
     }
   }
 
   void publish() {
     ordered_json widgets = ordered_json::array();
-    ordered_json entries = ordered_json::array();
-    std::map<std::string, std::string> images;
+    std::string entries;
+    std::map<std::string, std::shared_ptr<Picture>> images;
     for (const Slot& slot : slots_) {
       if (!slot.shown) continue;
       const Size size = displaySizeOf(slot.family);
@@ -337,23 +372,23 @@ class Host : public std::enable_shared_from_this<Host> {
                          {"width", size.width},
                          {"height", size.height},
                          {"version", slot.version},
-                         {"request", slot.response.at("request")},
-                         {"policy", slot.response.at("policy")},
+                         {"request", slot.request},
+                         {"policy", slot.policy},
                          {"date", iso8601String(slot.shown->entries.front().date)},
                          {"nextReload", next ? ordered_json(*next) : ordered_json(nullptr)},
                          {"reloading", slot.inFlight},
                          {"texts", slot.texts},
                          {"url", slot.url}});
-      entries.push_back(slot.response);
-      for (const auto& [appearance, png] : slot.images) {
-        images[slot.widget->kind + "-" + appearance + ".png"] = png;
+      entries += (entries.empty() ? "" : ",") + slot.response;
+      for (const auto& [appearance, picture] : slot.images) {
+        images[slot.widget->kind + "-" + appearance + ".png"] = picture;
       }
     }
     const ordered_json state = {{"appearance", options_.appearance}, {"widgets", widgets}};
     {
       std::lock_guard lock(published_->mutex);
       published_->state = state.dump();
-      published_->entries = entries.dump();
+      published_->entries = "[" + entries + "]";
       published_->images = std::move(images);
       ++published_->version;
     }
@@ -378,15 +413,22 @@ void route(httplib::Server& server, const std::shared_ptr<Published>& published)
     std::lock_guard lock(published->mutex);
     response.set_content(published->entries, "application/json");
   });
+  // Drawn here, on the server's thread, outside the lock the main thread
+  // publishes under.
   server.Get(R"(/widgets/([^/]+\.png))",
              [published](const httplib::Request& request, httplib::Response& response) {
-               std::lock_guard lock(published->mutex);
-               const auto image = published->images.find(request.matches[1].str());
-               if (image == published->images.end()) {
+               std::shared_ptr<Picture> picture;
+               {
+                 std::lock_guard lock(published->mutex);
+                 const auto image = published->images.find(request.matches[1].str());
+                 if (image != published->images.end()) picture = image->second;
+               }
+               const std::string* png = picture ? picture->png() : nullptr;
+               if (!png) {
                  response.status = 404;
                  return;
                }
-               response.set_content(image->second, "image/png");
+               response.set_content(*png, "image/png");
              });
   server.Get("/events", [published](const httplib::Request&, httplib::Response& response) {
     auto seen = std::make_shared<std::uint64_t>(0);
