@@ -3,8 +3,10 @@
 #include <simdjson.h>
 
 #include <algorithm>
+#include <map>
 #include <mutex>
 #include <unordered_map>
+#include <vector>
 
 #include "platform/foundation/debug_print.h"
 #include "platform/foundation/dispatch/dispatch_queue.h"
@@ -68,30 +70,48 @@ namespace {
 using AnswerCompletion =
     std::function<void(Result<std::shared_ptr<const platform::net::JSONDocument>>)>;
 
+using Answer = Result<std::shared_ptr<const platform::net::JSONDocument>>;
+
+Answer answerOf(platform::net::JSONResponse response) {
+  // An error status is a failure even with a JSON body: the exchange's error
+  // object is not a ticker, and valuing against it would store a wrong total.
+  if (response.statusCode >= 400) {
+    const simdjson::dom::element root =
+        response.json ? response.json->root() : simdjson::dom::element();
+    return exchangeError(response.statusCode, response.json ? &root : nullptr);
+  }
+  if (!response.status.ok()) return response.status;
+  return std::move(response.json);
+}
+
 void requestStatistics(std::optional<std::string> symbol, AnswerCompletion completion) {
+  // Requests for the same address that overlap (a host reloading both
+  // widgets at once) share one transfer and one parse: the answer is
+  // immutable, so every waiter can value the same document.
+  static auto* const mutex = new std::mutex;
+  static auto* const waiting = new std::map<std::string, std::vector<AnswerCompletion>>;
   platform::net::Parameters parameters;
   if (symbol) parameters.emplace_back("symbol", *symbol);
   const std::string address = apiBaseURL() + std::string(kTickerPath);
   platform::foundation::debugPrint(platform::net::redactedURL(address));
-  platform::net::getJSON(
-      address, std::move(parameters), tickerRequestOptions(),
-      [completion = std::move(completion)](platform::net::JSONResponse response) {
-        using Answer = Result<std::shared_ptr<const platform::net::JSONDocument>>;
-        // An error status is a failure even with a JSON body: the exchange's
-        // error object is not a ticker, and valuing against it would store
-        // a wrong total.
-        if (response.statusCode >= 400) {
-          const simdjson::dom::element root =
-              response.json ? response.json->root() : simdjson::dom::element();
-          completion(Answer(exchangeError(response.statusCode, response.json ? &root : nullptr)));
-          return;
-        }
-        if (!response.status.ok()) {
-          completion(Answer(response.status));
-          return;
-        }
-        completion(Answer(std::move(response.json)));
-      });
+  const std::string key = platform::net::encodeURL(address, parameters);
+  {
+    std::lock_guard lock(*mutex);
+    auto& waiters = (*waiting)[key];
+    waiters.push_back(std::move(completion));
+    if (waiters.size() > 1) return;
+  }
+  platform::net::getJSON(address, std::move(parameters), tickerRequestOptions(),
+                         [key](platform::net::JSONResponse response) {
+                           std::vector<AnswerCompletion> waiters;
+                           {
+                             std::lock_guard lock(*mutex);
+                             waiters = std::move(waiting->at(key));
+                             waiting->erase(key);
+                           }
+                           const Answer answer = answerOf(std::move(response));
+                           for (const auto& waiter : waiters) waiter(answer);
+                         });
 }
 
 }  // namespace

@@ -59,7 +59,7 @@ TEST(ValueHoldingsTest, FirstTickerOfTheUpperCasedSymbolPricesEachHolding) {
   }
 }
 
-TEST(FetchTest, TickersComeOnceOnABackgroundQueueWithTheSymbolEscaped) {
+TEST(FetchTest, TickersComeOnceOnABackgroundQueueWithTheSymbolEscapedAndShared) {
   const std::pair<std::string, std::optional<size_t>> rows[] = {
       {R"({"symbol":"AUSDT","lastPrice":"2"})", 3},       // the ticker, the USDT and USDC rows
       {R"([{"symbol":"AUSDT"},{"symbol":"BUSDT"}])", 3},  // the tickers and the USDT row
@@ -87,6 +87,23 @@ TEST(FetchTest, TickersComeOnceOnABackgroundQueueWithTheSymbolEscaped) {
     EXPECT_EQ(symbol, "A USDT&x");
     EXPECT_EQ(tickers, count) << body;
   }
+  // Overlapping requests for the same address share one transfer.
+  testing::Gate gate;
+  testing::LoopbackServer exchange;
+  std::atomic<int> hits{0}, answered{0};
+  exchange.server().Get("/api/v3/ticker/24hr", [&](const auto&, auto& res) {
+    ++hits;
+    gate.waitOpen();
+    res.set_content(rows[0].first, "application/json");
+  });
+  testing::ScopedEnv api("QUORVEL_API_BASE_URL", exchange.start());
+  for (int i = 0; i < 2; ++i)
+    WidgetManagers::shared().fetchPriceChangeStatistics(
+        {}, [&](auto list, auto) { answered += list.has_value(); });
+  ASSERT_TRUE(testing::waitUntil([&] { return hits.load() == 1; }));
+  gate.open();
+  ASSERT_TRUE(testing::waitUntil([&] { return answered.load() == 2; }));
+  EXPECT_EQ(hits.load(), 1);
   testing::ScopedEnv unset("QUORVEL_API_BASE_URL", "");
   EXPECT_EQ(apiBaseURL().rfind("http", 0), 0u);  // the build's default
 }
