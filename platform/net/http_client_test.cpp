@@ -53,8 +53,19 @@ TEST(HttpClientTest, AnswersEachAddressAsItWasServed) {
       });
   const std::string base = server.start(), refused = closed.start() + "/";
   closed.stop();
+  httplib::SSLServer tls(quorvel::testing::fixturePath("tls/self-signed.crt").c_str(),
+                         quorvel::testing::fixturePath("tls/self-signed.key").c_str());
+  const std::string untrusted =
+      "https://127.0.0.1:" + std::to_string(tls.bind_to_any_port("127.0.0.1"));
+  std::jthread serving([&] { tls.listen_after_bind(); });
+  // Stopped before its thread is joined, even when a row fails.
+  const std::shared_ptr<void> stopTLS(nullptr, [&](void*) { tls.stop(); });
+  while (!tls.is_running()) std::this_thread::yield();
   const Status noFile = Status::NotFound("The file couldn’t be opened because it doesn’t exist.");
   const Status folder = Status::IOError("The file couldn’t be opened because it is a folder.");
+  const std::string certificateError =
+      "The certificate for this server is invalid. You might be connecting to a server that is "
+      "pretending to be “127.0.0.1” which could put your confidential information at risk.";
   struct Row {
     std::string url;  // a path on the server, or a whole address
     RequestOptions options;
@@ -72,6 +83,7 @@ TEST(HttpClientTest, AnswersEachAddressAsItWasServed) {
       {"/bytes/10000", {.maxBodyBytes = 10000}, kOk, 200, std::string(10000, 'a'), "text/plain"},
       {"/bytes/10001", {.maxBodyBytes = 10000}, kTooLarge, 200, "", "text/plain"},
       {refused, {}, Status::Network("Could not connect to the server."), 0, ""},
+      {untrusted, {}, Status::Network(certificateError), 0, ""},
       {file("api%20v3/24hr"), {}, kOk, 200, "[1,2,3]"},
       {file("body"), {.maxBodyBytes = 1000}, kTooLarge, 0, ""},
       {file("body"), {.httpOnly = true}, kUnsupported, 0, ""},
