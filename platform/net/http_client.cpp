@@ -130,6 +130,8 @@ httplib::Error fetch(const URL& url, Exchange& exchange) {
   client->set_write_timeout(remaining);
   client->set_decompress(false);  // decoded in Exchange, to tell bad data from a lost connection
   client->set_url_encode(false);  // the target is escaped already
+  if (!url.user.empty() || !url.password.empty())  // as a browser does with "user:password@"
+    client->set_basic_auth(percentDecode(url.user), percentDecode(url.password));
   // Per-read time-outs cannot bound a server dripping its headers; this can.
   std::jthread watchdog([&client, deadline = exchange.deadline](std::stop_token done) {
     std::mutex mutex;

@@ -1,7 +1,8 @@
 // The platform's HTTP client (GET only), on cpp-httplib.
 //
-// A request sends only Host, Accept-Encoding (gzip, deflate, br: decoded
-// here), a User-Agent and "Connection: close", one connection per request.
+// A request sends only Host, Accept, Accept-Encoding (gzip, deflate, br:
+// decoded here), a User-Agent, "Connection: close" (one connection per
+// request) and, for an address with "user:password@", Basic authorization.
 // https goes through OpenSSL with the peer's certificate and host name
 // always verified against the system's CA paths; an http or file address
 // never sets OpenSSL up. Redirects are followed (at most 10, and only to

@@ -40,17 +40,24 @@ TEST(HttpClientTest, AnswersEachAddressAsItWasServed) {
   };
   quorvel::testing::Gate gate;
   quorvel::testing::LoopbackServer server, closed;
-  server.server().Get(
-      R"(/(\w+)/?(\d*))", [&](const httplib::Request& request, httplib::Response& response) {
-        const std::string name = request.matches[1];
-        const int n = request.matches[2].length() > 0 ? std::stoi(request.matches[2]) : 0;
-        if (name == "slow") gate.waitOpen();
-        if (name == "hops" && n > 0) return response.set_redirect("/hops/" + std::to_string(n - 1));
-        if (name == "tofile") return response.set_redirect(file("body"));
-        if (name == "missing") response.status = 404;
-        response.set_content(name == "bytes" ? std::string(n, 'a') : request.target,
-                             name == "missing" ? "Application/JSON ; charset=utf-8" : "text/plain");
-      });
+  server.server().Get(R"(/(\w+)/?(\d*))", [&](const httplib::Request& request,
+                                              httplib::Response& response) {
+    const std::string name = request.matches[1];
+    const int n = request.matches[2].length() > 0 ? std::stoi(request.matches[2]) : 0;
+    if (name == "slow") gate.waitOpen();
+    if (name == "hops" && n > 0) return response.set_redirect(std::to_string(n - 1));
+    if (name == "gzip") {  // packed whatever the request offers
+      httplib::detail::gzip_compressor().compress(
+          request.target.data(), request.target.size(), true,
+          [&](const char* data, size_t size) { return response.body.append(data, size), true; });
+      return response.set_header("Content-Encoding", "gzip");
+    }
+    if (name == "tofile") return response.set_redirect(file("body"));
+    if (name == "missing") response.status = 404;
+    const std::string echo = request.target + request.get_header_value("Authorization");
+    response.set_content(name == "bytes" ? std::string(n, 'a') : echo,
+                         name == "missing" ? "Application/JSON ; charset=utf-8" : "text/plain");
+  });
   const std::string base = server.start(), refused = closed.start() + "/";
   closed.stop();
   httplib::SSLServer tls(quorvel::testing::fixturePath("tls/self-signed.crt").c_str(),
@@ -78,6 +85,9 @@ TEST(HttpClientTest, AnswersEachAddressAsItWasServed) {
   const Row rows[] = {
       {"/missing", {}, kOk, 404, "/missing", "application/json"},
       {"/hops/10", {}, kOk, 200, "/hops/0", "text/plain", "/hops/0"},
+      {"/gzip/", {}, kOk, 200, "/gzip/", "text/plain"},
+      {"http://a:%3A@" + base.substr(7) + "/w", {}, kOk, 200, "/wBasic YTo6", "text/plain"},
+      {"/a b", {}, kUnsupported, 0, ""},
       {"/tofile", {}, kUnsupported, 302, "", "", file("body")},
       {"/slow", {.totalTimeout = 0ms}, Status::TimedOut("The request timed out."), 0, ""},
       {"/bytes/10000", {.maxBodyBytes = 10000}, kOk, 200, std::string(10000, 'a'), "text/plain"},

@@ -1,6 +1,7 @@
 #include "platform/net/url.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 
 namespace platform::net {
@@ -40,7 +41,8 @@ std::optional<std::pair<size_t, size_t>> authorityOf(std::string_view url) {
 
 std::optional<URL> splitURL(std::string_view url) {
   const auto authority = authorityOf(url);
-  if (!authority) return std::nullopt;
+  const auto unsafe = [](unsigned char c) { return c <= ' ' || c == 0x7F; };
+  if (!authority || std::any_of(url.begin(), url.end(), unsafe)) return std::nullopt;
   const auto [begin, end] = *authority;
   URL parts;
   parts.scheme = url.substr(0, begin - 3);
@@ -49,7 +51,13 @@ std::optional<URL> splitURL(std::string_view url) {
   parts.target = url.substr(end, url.find('#', end) - end);
   if (!parts.target.starts_with('/')) parts.target.insert(0, "/");
   std::string_view host = url.substr(begin, end - begin);
-  if (const size_t at = host.rfind('@'); at != npos) host.remove_prefix(at + 1);
+  if (const size_t at = host.rfind('@'); at != npos) {
+    const std::string_view userinfo = host.substr(0, at);
+    const size_t colon = std::min(userinfo.find(':'), userinfo.size());
+    parts.user = userinfo.substr(0, colon);
+    parts.password = userinfo.substr(std::min(colon + 1, userinfo.size()));
+    host.remove_prefix(at + 1);
+  }
   std::string_view port;
   if (const size_t colon = host.rfind(':'); colon != npos && host.find(']', colon) == npos) {
     port = host.substr(colon + 1);

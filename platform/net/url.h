@@ -15,14 +15,16 @@ using Parameters = std::vector<std::pair<std::string, std::string>>;
 
 // The parts of an absolute address "scheme://[user[:password]@]host[:port]/path?query".
 struct URL {
-  std::string scheme;  // lower case
-  std::string host;    // without the brackets of an IPv6 literal
-  int port = 0;        // the scheme's (80, 443) when none is written; 0 for others
-  std::string target;  // "/path?query", never empty; still escaped, no "#fragment"
+  std::string scheme;          // lower case
+  std::string user, password;  // still escaped; empty when none is written
+  std::string host;            // without the brackets of an IPv6 literal
+  int port = 0;                // the scheme's (80, 443) when none is written; 0 for others
+  std::string target;          // "/path?query", never empty; still escaped, no "#fragment"
 };
 
-// `url` split, or nothing when it is not absolute ("api/v3", "mailto:x") or
-// its port is not a number from 1 to 65535.
+// `url` split, or nothing when it is not absolute ("api/v3", "mailto:x"),
+// holds a space or a control character, or its port is not a number from 1
+// to 65535.
 std::optional<URL> splitURL(std::string_view url);
 
 // `reference` (a Location: absolute, "//host/p", "/p", "?q" or "p") read
