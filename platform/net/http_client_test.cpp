@@ -4,6 +4,7 @@
 
 #include "platform/net/json_response.h"
 #include "tests/support/loopback_server.h"
+#include "tests/support/raw_server.h"
 #include "tests/support/test_support.h"
 
 namespace platform::net {
@@ -69,6 +70,9 @@ TEST(HttpClientTest, AnswersEachAddressAsItWasServed) {
   const std::shared_ptr<void> stopTLS(nullptr, [&](void*) { tls.stop(); });
   while (!tls.is_running()) std::this_thread::yield();
   const Status noFile = Status::NotFound("The file couldn’t be opened because it doesn’t exist.");
+  // Drips its head a byte every 100 ms: no read waits long, yet it never ends in time.
+  quorvel::testing::RawServer dripping({"HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok", 100ms});
+  const Status timedOut = Status::TimedOut("The request timed out.");
   const Status folder = Status::IOError("The file couldn’t be opened because it is a folder.");
   const std::string certificateError =
       "The certificate for this server is invalid. You might be connecting to a server that is "
@@ -89,7 +93,8 @@ TEST(HttpClientTest, AnswersEachAddressAsItWasServed) {
       {"http://a:%3A@" + base.substr(7) + "/w", {}, kOk, 200, "/wBasic YTo6", "text/plain"},
       {"/a b", {}, kUnsupported, 0, ""},
       {"/tofile", {}, kUnsupported, 302, "", "", file("body")},
-      {"/slow", {.totalTimeout = 0ms}, Status::TimedOut("The request timed out."), 0, ""},
+      {"/slow", {.totalTimeout = 0ms}, timedOut, 0, ""},
+      {dripping.baseURL() + "/", {.totalTimeout = 300ms}, timedOut, 0, ""},
       {"/bytes/10000", {.maxBodyBytes = 10000}, kOk, 200, std::string(10000, 'a'), "text/plain"},
       {"/bytes/10001", {.maxBodyBytes = 10000}, kTooLarge, 200, "", "text/plain"},
       {refused, {}, Status::Network("Could not connect to the server."), 0, ""},
