@@ -140,12 +140,13 @@ httplib::Error fetch(const URL& url, Exchange& exchange) {
     if (!wake.wait_until(lock, done, deadline, [&done] { return done.stop_requested(); }))
       client->stop();
   });
-  return client
-      ->Get(
-          url.target, {{"Accept-Encoding", "gzip, deflate, br"}},
-          [&](const httplib::Response& head) { return exchange.head(head); },
-          [&](const char* data, size_t size) { return exchange.receive(data, size); })
-      .error();
+  const auto result = client->Get(
+      url.target, {{"Accept-Encoding", "gzip, deflate, br"}},
+      [&](const httplib::Response& head) { return exchange.head(head); },
+      [&](const char* data, size_t size) { return exchange.receive(data, size); });
+  // An SSLClient without an OpenSSL context fails without naming an error.
+  return result || result.error() != httplib::Error::Success ? result.error()
+                                                             : httplib::Error::Unknown;
 }
 
 // A file:// body, read as if served with status 200.

@@ -4,12 +4,16 @@
 // decoded here), a User-Agent, "Connection: close" (one connection per
 // request) and, for an address with "user:password@", Basic authorization.
 // https goes through OpenSSL with the peer's certificate and host name
-// always verified against the system's CA paths; an http or file address
-// never sets OpenSSL up. Redirects are followed (at most 10, and only to
-// http or https; relative Locations are resolved). `file://` addresses are
-// read as if served with status 200, so a recorded response can stand in
-// for a server. The status code is not judged here: a 404 with a body is a
-// successful transfer; the caller decides.
+// always verified against the system's CA paths; an http or file request
+// makes no TLS context (though libcpp-httplib initialises OpenSSL, reading
+// openssl.cnf, as any program linking it loads). Redirects are followed
+// (at most 10, and only to http or https; relative Locations are
+// resolved). `file://` addresses are read as if served with status 200, so
+// a recorded response can stand in for a server. The status code is not
+// judged here: a 404 with a body is a successful transfer; the caller
+// decides. Proxy variables (http_proxy...) are not read, and a host name
+// that does not resolve reads as "Could not connect to the server.", as
+// cpp-httplib does not tell the two apart.
 //
 // Safe from any thread. Completions run exactly once on
 // DispatchQueue::global(), never inside the call that started the request;
