@@ -31,6 +31,13 @@ TEST(EncodeURLTest, AppendsEscapedParametersInOrder) {
     EXPECT_EQ(encodeURL(url, parameters), expected) << url;
 }
 
+TEST(ResolveURLTest, ReadsALocationAgainstTheAddress) {
+  const std::pair<std::string, std::string> rows[] = {
+      {"//h:2/q", "http://h:2/q"}, {"?y", "http://u@h:1/a/b?y"}, {"c", "http://u@h:1/a/c"}};
+  for (const auto& [location, expected] : rows)
+    EXPECT_EQ(resolveURL("http://u@h:1/a/b?x#f", location), expected) << location;
+}
+
 TEST(HttpClientTest, AnswersEachAddressAsItWasServed) {
   quorvel::testing::TempDir dir;
   std::filesystem::create_directories(dir.path() / "api v3");
@@ -66,8 +73,7 @@ TEST(HttpClientTest, AnswersEachAddressAsItWasServed) {
   const std::string untrusted =
       "https://127.0.0.1:" + std::to_string(tls.bind_to_any_port("127.0.0.1"));
   std::jthread serving([&] { tls.listen_after_bind(); });
-  // Stopped before its thread is joined, even when a row fails.
-  const std::shared_ptr<void> stopTLS(nullptr, [&](void*) { tls.stop(); });
+  const std::shared_ptr<void> halt(nullptr, [&](void*) { tls.stop(); });  // before the join
   while (!tls.is_running()) std::this_thread::yield();
   const Status noFile = Status::NotFound("The file couldn’t be opened because it doesn’t exist.");
   // Drips its head a byte every 100 ms: no read waits long, yet it never ends in time.
