@@ -1,11 +1,19 @@
-// The platform's HTTP client (GET only), on libcurl.
+// The platform's HTTP client (GET only), on cpp-httplib.
 //
-// A request sends no headers of its own beyond libcurl's defaults and an
-// Accept-Encoding offering compressed transfer; TLS peers are always
-// verified; redirects are followed (at most 10, and only to http or https).
-// `file://` addresses are read as if served with status 200, so a recorded
-// response can stand in for a server. The status code is not judged here:
-// a 404 with a body is a successful transfer; the caller decides.
+// A request sends only Host, Accept, Accept-Encoding (gzip, deflate, br:
+// decoded here), a User-Agent, "Connection: close" (one connection per
+// request) and, for an address with "user:password@", Basic authorization.
+// https goes through OpenSSL with the peer's certificate and host name
+// always verified against the system's CA paths; an http or file request
+// makes no TLS context (though libcpp-httplib initialises OpenSSL, reading
+// openssl.cnf, as any program linking it loads). Redirects are followed
+// (at most 10, and only to http or https; relative Locations are
+// resolved). `file://` addresses are read as if served with status 200, so
+// a recorded response can stand in for a server. The status code is not
+// judged here: a 404 with a body is a successful transfer; the caller
+// decides. Proxy variables (http_proxy...) are not read, and a host name
+// that does not resolve reads as "Could not connect to the server.", as
+// cpp-httplib does not tell the two apart.
 //
 // Safe from any thread. Completions run exactly once on
 // DispatchQueue::global(), never inside the call that started the request;
@@ -21,13 +29,11 @@
 #include <vector>
 
 #include "platform/foundation/status.h"
+#include "platform/net/url.h"
 
 namespace platform::net {
 
 namespace foundation = ::platform::foundation;
-
-// Query parameters in the order they are written.
-using Parameters = std::vector<std::pair<std::string, std::string>>;
 
 struct DataResponse {
   // A transport failure (no connection, time-out, TLS, body over the cap...),
@@ -42,7 +48,8 @@ struct DataResponse {
 struct RequestOptions {
   // Both time-outs report "The request timed out."; so does a transfer that
   // stays below a trickle (100 bytes a second) for 10 seconds. A time-out of
-  // zero or less expires at once.
+  // zero or less expires at once. The total time-out holds even against a
+  // server that drips its headers: a watchdog closes the socket then.
   std::chrono::milliseconds connectTimeout{10000};
   std::chrono::milliseconds totalTimeout{30000};
   // A body that would grow past this fails with kTooLarge as soon as it
@@ -51,20 +58,6 @@ struct RequestOptions {
   // Only http and https, also for the first address (no file://).
   bool httpOnly = false;
 };
-
-// `url` for a log line: a password in it shows as "***"; an address
-// without one comes back unchanged.
-std::string redactedURL(std::string_view url);
-
-// `text` with every byte but letters, digits, "-._~" and those in `keep`
-// percent-escaped ("%2F"), by libcurl.
-std::string percentEscape(std::string_view text, std::string_view keep = {});
-
-// `url` with `parameters` appended as a query: "?name=value&..." (or "&..."
-// when `url` already has a query, before any "#fragment"). Names and values
-// are percent-escaped, keeping only letters, digits, "-._~" and "/?".
-// With no parameters `url` comes back unchanged.
-std::string encodeURL(std::string_view url, const Parameters& parameters);
 
 // Starts a GET of encodeURL(url, parameters) and returns at once.
 // `completion` (may be empty: the request is still made) gets the response.

@@ -4,6 +4,7 @@
 
 #include "platform/net/json_response.h"
 #include "tests/support/loopback_server.h"
+#include "tests/support/raw_server.h"
 #include "tests/support/test_support.h"
 
 namespace platform::net {
@@ -30,6 +31,13 @@ TEST(EncodeURLTest, AppendsEscapedParametersInOrder) {
     EXPECT_EQ(encodeURL(url, parameters), expected) << url;
 }
 
+TEST(ResolveURLTest, ReadsALocationAgainstTheAddress) {
+  const std::pair<std::string, std::string> rows[] = {
+      {"//h:2/q", "http://h:2/q"}, {"?y", "http://u@h:1/a/b?y"}, {"c", "http://u@h:1/a/c"}};
+  for (const auto& [location, expected] : rows)
+    EXPECT_EQ(resolveURL("http://u@h:1/a/b?x#f", location), expected) << location;
+}
+
 TEST(HttpClientTest, AnswersEachAddressAsItWasServed) {
   quorvel::testing::TempDir dir;
   std::filesystem::create_directories(dir.path() / "api v3");
@@ -40,21 +48,41 @@ TEST(HttpClientTest, AnswersEachAddressAsItWasServed) {
   };
   quorvel::testing::Gate gate;
   quorvel::testing::LoopbackServer server, closed;
-  server.server().Get(
-      R"(/(\w+)/?(\d*))", [&](const httplib::Request& request, httplib::Response& response) {
-        const std::string name = request.matches[1];
-        const int n = request.matches[2].length() > 0 ? std::stoi(request.matches[2]) : 0;
-        if (name == "slow") gate.waitOpen();
-        if (name == "hops" && n > 0) return response.set_redirect("/hops/" + std::to_string(n - 1));
-        if (name == "tofile") return response.set_redirect(file("body"));
-        if (name == "missing") response.status = 404;
-        response.set_content(name == "bytes" ? std::string(n, 'a') : request.target,
-                             name == "missing" ? "Application/JSON ; charset=utf-8" : "text/plain");
-      });
+  server.server().Get(R"(/(\w+)/?(\d*))", [&](const httplib::Request& request,
+                                              httplib::Response& response) {
+    const std::string name = request.matches[1];
+    const int n = request.matches[2].length() > 0 ? std::stoi(request.matches[2]) : 0;
+    if (name == "slow") gate.waitOpen();
+    if (name == "hops" && n > 0) return response.set_redirect(std::to_string(n - 1));
+    if (name == "gzip") {  // packed whatever the request offers
+      httplib::detail::gzip_compressor().compress(
+          request.target.data(), request.target.size(), true,
+          [&](const char* data, size_t size) { return response.body.append(data, size), true; });
+      return response.set_header("Content-Encoding", "gzip");
+    }
+    if (name == "tofile") return response.set_redirect(file("body"));
+    if (name == "missing") response.status = 404;
+    const std::string echo = request.target + request.get_header_value("Authorization");
+    response.set_content(name == "bytes" ? std::string(n, 'a') : echo,
+                         name == "missing" ? "Application/JSON ; charset=utf-8" : "text/plain");
+  });
   const std::string base = server.start(), refused = closed.start() + "/";
   closed.stop();
+  httplib::SSLServer tls(quorvel::testing::fixturePath("tls/self-signed.crt").c_str(),
+                         quorvel::testing::fixturePath("tls/self-signed.key").c_str());
+  const std::string untrusted =
+      "https://127.0.0.1:" + std::to_string(tls.bind_to_any_port("127.0.0.1"));
+  std::jthread serving([&] { tls.listen_after_bind(); });
+  const std::shared_ptr<void> halt(nullptr, [&](void*) { tls.stop(); });  // before the join
+  while (!tls.is_running()) std::this_thread::yield();
   const Status noFile = Status::NotFound("The file couldn’t be opened because it doesn’t exist.");
+  // Drips its head a byte every 100 ms: no read waits long, yet it never ends in time.
+  quorvel::testing::RawServer dripping({"HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok", 100ms});
+  const Status timedOut = Status::TimedOut("The request timed out.");
   const Status folder = Status::IOError("The file couldn’t be opened because it is a folder.");
+  const std::string certificateError =
+      "The certificate for this server is invalid. You might be connecting to a server that is "
+      "pretending to be “127.0.0.1” which could put your confidential information at risk.";
   struct Row {
     std::string url;  // a path on the server, or a whole address
     RequestOptions options;
@@ -67,11 +95,16 @@ TEST(HttpClientTest, AnswersEachAddressAsItWasServed) {
   const Row rows[] = {
       {"/missing", {}, kOk, 404, "/missing", "application/json"},
       {"/hops/10", {}, kOk, 200, "/hops/0", "text/plain", "/hops/0"},
+      {"/gzip/", {}, kOk, 200, "/gzip/", "text/plain"},
+      {"http://a:%3A@" + base.substr(7) + "/w", {}, kOk, 200, "/wBasic YTo6", "text/plain"},
+      {"/a b", {}, kUnsupported, 0, ""},
       {"/tofile", {}, kUnsupported, 302, "", "", file("body")},
-      {"/slow", {.totalTimeout = 0ms}, Status::TimedOut("The request timed out."), 0, ""},
+      {"/slow", {.totalTimeout = 0ms}, timedOut, 0, ""},
+      {dripping.baseURL() + "/", {.totalTimeout = 300ms}, timedOut, 0, ""},
       {"/bytes/10000", {.maxBodyBytes = 10000}, kOk, 200, std::string(10000, 'a'), "text/plain"},
       {"/bytes/10001", {.maxBodyBytes = 10000}, kTooLarge, 200, "", "text/plain"},
       {refused, {}, Status::Network("Could not connect to the server."), 0, ""},
+      {untrusted, {}, Status::Network(certificateError), 0, ""},
       {file("api%20v3/24hr"), {}, kOk, 200, "[1,2,3]"},
       {file("body"), {.maxBodyBytes = 1000}, kTooLarge, 0, ""},
       {file("body"), {.httpOnly = true}, kUnsupported, 0, ""},

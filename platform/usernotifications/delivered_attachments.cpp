@@ -1,6 +1,5 @@
 #include "platform/usernotifications/delivered_attachments.h"
 
-#include <curl/curl.h>
 #include <fmt/format.h>
 #include <sys/stat.h>
 
@@ -9,6 +8,7 @@
 #include <memory>
 
 #include "platform/foundation/container.h"
+#include "platform/net/url.h"
 
 namespace platform::usernotifications {
 namespace {
@@ -17,13 +17,9 @@ namespace fs = std::filesystem;
 
 constexpr std::string_view kFileScheme = "file://";
 
+// The separators stay readable, as in every file URL.
 std::string fileURL(const fs::path& path) {
-  std::unique_ptr<char, decltype(&curl_free)> escaped(
-      curl_easy_escape(nullptr, path.c_str(), static_cast<int>(path.string().size())), &curl_free);
-  std::string text = escaped ? escaped.get() : path.string();
-  // The separators stay readable, as in every file URL.
-  for (std::size_t at; (at = text.find("%2F")) != std::string::npos;) text.replace(at, 3, "/");
-  return std::string(kFileScheme) + text;
+  return std::string(kFileScheme) + net::percentEscape(path.string(), "/");
 }
 
 bool isInside(const fs::path& file, const fs::path& folder) {
@@ -47,13 +43,8 @@ void removeOldest(const fs::path& root, std::vector<std::string>& notes) {
 
 fs::path pathOfFileURL(const std::string& url) {
   if (!url.starts_with(kFileScheme)) return {};
-  const std::string escaped = url.substr(kFileScheme.size());
-  int length = 0;
-  std::unique_ptr<char, decltype(&curl_free)> path(
-      curl_easy_unescape(nullptr, escaped.c_str(), static_cast<int>(escaped.size()), &length),
-      &curl_free);
-  if (!path) return {};
-  return fs::path(std::string(path.get(), static_cast<std::size_t>(length))).lexically_normal();
+  return fs::path(net::percentDecode(std::string_view(url).substr(kFileScheme.size())))
+      .lexically_normal();
 }
 
 fs::path deliveredAttachmentsFolder() {
