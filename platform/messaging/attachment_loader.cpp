@@ -15,6 +15,7 @@
 #include "platform/foundation/container.h"
 #include "platform/foundation/dispatch/dispatch_queue.h"
 #include "platform/foundation/file_access.h"
+#include "platform/net/url.h"
 
 namespace platform::messaging {
 namespace {
@@ -63,12 +64,6 @@ std::string randomName() {
   std::snprintf(text, sizeof(text), "%016llx%016llx", static_cast<unsigned long long>(generator()),
                 static_cast<unsigned long long>(generator()));
   return text;
-}
-
-// "file://" and the path, with every byte but the unreserved ones and "/"
-// percent-escaped.
-std::string fileURL(const std::filesystem::path& path) {
-  return "file://" + net::percentEscape(path.string(), "/");
 }
 
 Status ioError(const std::string& what) {
@@ -160,8 +155,8 @@ AttachmentResult storeAttachment(const net::DataResponse& response) {
   if (!directory.ok()) return AttachmentResult(directory.status);
   auto file = writeNewFile(*directory.value, kind->extension, response.body);
   if (!file.ok()) return AttachmentResult(file.status);
-  return AttachmentResult(UNNotificationAttachment{kAttachmentIdentifier, fileURL(*file.value),
-                                                   std::string(kind->type)});
+  return AttachmentResult(UNNotificationAttachment{
+      kAttachmentIdentifier, net::fileURL(file.value->string()), std::string(kind->type)});
 }
 
 void loadAttachment(std::string url, const AttachmentOptions& options,

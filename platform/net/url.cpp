@@ -115,6 +115,8 @@ std::string percentEscape(std::string_view text, std::string_view keep) {
   return out;
 }
 
+std::string fileURL(std::string_view path) { return "file://" + percentEscape(path, "/"); }
+
 std::string percentDecode(std::string_view text) {
   std::string out;
   out.reserve(text.size());

@@ -43,6 +43,10 @@ std::string percentEscape(std::string_view text, std::string_view keep = {});
 // else, "+" too, is kept as it is.
 std::string percentDecode(std::string_view text);
 
+// "file://" and the absolute `path`, every byte but the unreserved ones and
+// the separators percent-escaped.
+std::string fileURL(std::string_view path);
+
 // `url` with `parameters` appended as a query: "?name=value&..." (or "&..."
 // when `url` already has a query, before any "#fragment"). Names and values
 // are percent-escaped, keeping only letters, digits, "-._~" and "/?".

@@ -17,11 +17,6 @@ namespace fs = std::filesystem;
 
 constexpr std::string_view kFileScheme = "file://";
 
-// The separators stay readable, as in every file URL.
-std::string fileURL(const fs::path& path) {
-  return std::string(kFileScheme) + net::percentEscape(path.string(), "/");
-}
-
 bool isInside(const fs::path& file, const fs::path& folder) {
   auto [end, _] = std::mismatch(folder.begin(), folder.end(), file.begin(), file.end());
   return end == folder.end();
@@ -82,7 +77,7 @@ void takeOverAttachments(UNNotificationContent::Fields& fields, const fs::path& 
       continue;
     }
     moved = true;
-    attachment.url = fileURL(target);
+    attachment.url = net::fileURL(target.string());
     kept.push_back(std::move(attachment));
   }
   fields.attachments = std::move(kept);
