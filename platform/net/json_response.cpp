@@ -1,5 +1,6 @@
 #include "platform/net/json_response.h"
 
+#include <mutex>
 #include <utility>
 
 #include "platform/json/document.h"
@@ -16,7 +17,26 @@ constexpr const char* kNotJSON =
 constexpr const char* kEmptyBody =
     "Response could not be serialized, input data was nil or zero length.";
 
+// A long-lived process parses one answer after another. Handing a gone
+// document's parser to the next one spares faulting its buffers in again;
+// one kept parser is enough, and one sized for a huge answer is not kept.
+constexpr size_t kMostKeptCapacity = 8u << 20;
+std::mutex spareMutex;
+// Never destroyed: documents may still go on workers while the process exits.
+auto* const spareParser = new std::unique_ptr<simdjson::dom::parser>;
+
 }  // namespace
+
+JSONDocument::JSONDocument() {
+  std::lock_guard lock(spareMutex);
+  parser_ =
+      spareParser->get() ? std::move(*spareParser) : std::make_unique<simdjson::dom::parser>();
+}
+
+JSONDocument::~JSONDocument() {
+  std::lock_guard lock(spareMutex);
+  if (!*spareParser && parser_->capacity() <= kMostKeptCapacity) *spareParser = std::move(parser_);
+}
 
 foundation::Result<std::shared_ptr<const JSONDocument>> JSONDocument::parse(std::string bytes) {
   std::shared_ptr<JSONDocument> document(new JSONDocument);
@@ -28,9 +48,9 @@ foundation::Result<std::shared_ptr<const JSONDocument>> JSONDocument::parse(std:
   document->bytes_.resize(length + simdjson::SIMDJSON_PADDING, '\0');
   simdjson::dom::element root;
   simdjson::error_code error =
-      document->parser_.parse(document->bytes_.data(), length, false).get(root);
+      document->parser_->parse(document->bytes_.data(), length, false).get(root);
   if (error == simdjson::NUMBER_ERROR) {
-    error = platform::json::parse(document->parser_,
+    error = platform::json::parse(*document->parser_,
                                   std::string_view(document->bytes_.data(), length), root);
   }
   if (error != simdjson::SUCCESS) {

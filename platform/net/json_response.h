@@ -29,16 +29,19 @@ class JSONDocument {
   // The document that is just JSON null.
   static std::shared_ptr<const JSONDocument> null();
 
+  ~JSONDocument();
   JSONDocument(const JSONDocument&) = delete;
   JSONDocument& operator=(const JSONDocument&) = delete;
 
   simdjson::dom::element root() const { return root_; }
 
  private:
-  JSONDocument() = default;
+  JSONDocument();
 
-  std::string bytes_;             // the input, kept with simdjson's padding
-  simdjson::dom::parser parser_;  // owns the parsed tape root_ points into
+  std::string bytes_;  // the input, kept with simdjson's padding
+  // Owns the parsed tape root_ points into; handed to the next document
+  // when this one goes.
+  std::unique_ptr<simdjson::dom::parser> parser_;
   simdjson::dom::element root_;
 };
 
