@@ -36,6 +36,7 @@ TEST(HostEndToEndTest, HoldingsPricesAndSnapshot) {
        p + "cannot import holding 2 of standard input: is not an object\n"},
       {"holdings remove DOGEFDUSD", "", 0, ""},
       {"holdings list add", "", 2, p + "bad command line: The following argument was not expected"},
+      {"snapshot show holdings list", "", 2, p + "bad command line: The following arguments were"},
       {"holdings refresh-prices", "answer:-", 1, p + "cannot fetch the prices: The file couldn’t"},
       {"holdings refresh-prices", "answer:null", 1,
        p + "cannot fetch the prices: the answer holds no ticker list\n"},
