@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <thread>
@@ -127,8 +128,18 @@ TEST_F(ServeTest, ReloadsByPolicyAndWhenTheAppWrites) {
   // A page of another site that reaches the port by a name of its own.
   EXPECT_EQ(httplib::Client("127.0.0.1", port_).Get("/entries", {{"Host", "x.example"}})->status,
             421);
+  // A page still listening for events sees the stream end whole.
+  std::atomic<bool> listening{false}, ended{false};
+  std::thread page([&] {
+    ended = httplib::Client("127.0.0.1", port_)
+                .Get("/events", [&](const char*, size_t) { return listening = true; })
+                .error() == httplib::Error::Success;
+  });
+  EXPECT_TRUE(testing::waitUntil([&] { return listening.load(); }));
   terminateChildren();
   const auto result = process.wait();
+  page.join();
+  EXPECT_TRUE(ended);
   EXPECT_EQ(result.exitCode, 0) << result.err;
   // Whole drawings only, each as the one-shot request draws the entry.
   for (const std::string& name : kPictures)
