@@ -149,11 +149,13 @@ TEST_F(ServeTest, ReloadsByPolicyAndWhenTheAppWrites) {
 // Without --png-dir a picture is drawn when first asked for, then kept.
 TEST_F(ServeTest, DrawsWhatIsAskedFor) {
   auto process = serve("--interval 600");
-  renewed({});
+  const auto seen = renewed({});
   for (const std::string& name : kPictures)
     EXPECT_EQ(httplib::Client("127.0.0.1", port_).Get("/widgets/" + name + ".png")->body,
               drawing(name))
         << name;
+  host("theme set dark");  // the widgets' own suite is watched too
+  renewed(seen);
 }
 
 TEST_F(ServeTest, CommandLine) {
