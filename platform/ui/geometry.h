@@ -32,14 +32,6 @@ struct Rect {
   double minY() const { return origin.y; }
   double maxX() const { return origin.x + size.width; }
   double maxY() const { return origin.y + size.height; }
-  double midX() const { return origin.x + size.width / 2; }
-  double midY() const { return origin.y + size.height / 2; }
-  // True when `other` lies inside this rectangle, edges included, give or
-  // take `slack` points.
-  bool contains(const Rect& other, double slack = 1e-6) const {
-    return other.minX() >= minX() - slack && other.minY() >= minY() - slack &&
-           other.maxX() <= maxX() + slack && other.maxY() <= maxY() + slack;
-  }
   friend bool operator==(const Rect&, const Rect&) = default;
 };
 
