@@ -224,8 +224,9 @@ TEST(LayoutTest, TruncationKeepsGraphemeClustersWhole) {
 }
 
 TEST(LayoutTest, TrackingFollowsTheSystemFontsTable) {
-  const std::pair<double, double> rows[] = {{17, -0.43}, {22, -0.26},   {21, -0.355}, {4, 0.06},
-                                            {11, 0.06},  {12.5, -0.04}, {90, 0.38},   {NAN, 0.06}};
+  const std::pair<double, double> rows[] = {{17, -0.43}, {22, -0.26}, {21, -0.355},
+                                            {4, 0.06},   {11, 0.06},  {12.5, -0.04},
+                                            {90, 0.38},  {NAN, 0.06}, {11.5, 0.03}};
   for (auto [s, tracking] : rows) EXPECT_NEAR(detail::trackingForSize(s), tracking, 1e-9) << s;
 }
 
