@@ -154,8 +154,10 @@ TEST_F(ServeTest, DrawsWhatIsAskedFor) {
     EXPECT_EQ(httplib::Client("127.0.0.1", port_).Get("/widgets/" + name + ".png")->body,
               drawing(name))
         << name;
-  host("theme set dark");  // the widgets' own suite is watched too
+  host("theme set dark");  // the widgets' own suite is watched, and read
   renewed(seen);
+  EXPECT_EQ(httplib::Client("127.0.0.1", port_).Get("/widgets/" + kPictures[0] + ".png")->body,
+            drawing(kPictures[0]));
 }
 
 TEST_F(ServeTest, CommandLine) {
