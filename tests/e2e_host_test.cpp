@@ -23,6 +23,7 @@ TEST(HostEndToEndTest, HoldingsPricesAndSnapshot) {
       {"snapshot show --json", "", 1, p + "no snapshot stored: the widgets have not refreshed"},
       {"holdings add BTCUSDT 0x10", "", 2, p + R"(cannot add BTCUSDT: amount "0x10" is not a)"},
       {"holdings add BTCUSDT 1 --price -3", "", 2, p + R"(cannot add BTCUSDT: price "-3")"},
+      {"holdings add BTCUSDT 1 --base B@D", "", 2, p + R"(cannot add BTCUSDT: base asset "B@D")"},
       {"holdings add ETHBTC 4", "", 0,
        p + "warning: ETHBTC: priced in BTC, not in US dollars; the widgets would count"},
       {"holdings add DOGE 1", "", 0, p + "warning: DOGE: no US-dollar quote asset"},
