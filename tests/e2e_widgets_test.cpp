@@ -451,8 +451,8 @@ TEST_F(FaultTest, PathsAreNeitherFollowedNorGuessed) {
 // On a full device: an error exit (2 is the notification extension's), and
 // the program names what it could not write.
 TEST_F(FaultTest, FailedOutputsEndWithAnError) {
-  const testing::ProcessOptions full{testing::fixturePath("payloads/ordinary.json").string(),
-                                     false, {}, "/dev/full"};
+  const testing::ProcessOptions full{
+      testing::fixturePath("payloads/ordinary.json").string(), false, {}, "/dev/full"};
   for (const std::string line :
        {"QuorvelWidgetsExtension snapshot --kind QuorvelSmallWidget --json /dev/full",
         "QuorvelWidgetsExtension timeline --kind QuorvelSmallWidget --json -",

@@ -44,8 +44,8 @@ bool writeAll(int fd, std::string_view bytes) {
   return true;
 }
 
-Status replaceFileAtomically(const std::filesystem::path& path, std::string_view bytes,
-                             mode_t mode, Durability durability) {
+Status replaceFileAtomically(const std::filesystem::path& path, std::string_view bytes, mode_t mode,
+                             Durability durability) {
   const bool synced = durability == Durability::synced;
   const std::filesystem::path folder = path.parent_path().empty() ? "." : path.parent_path();
   std::string temporary = (folder / ("." + path.filename().string() + ".XXXXXX")).string();

@@ -314,8 +314,8 @@ int runServiceExtension(const std::vector<std::string>& args, const NSExtensionI
     errno = 0;
     out << line << std::flush;
     if (!out) {
-      err << program << ": cannot write standard output: "
-          << std::strerror(errno != 0 ? errno : EIO) << "\n";
+      err << program
+          << ": cannot write standard output: " << std::strerror(errno != 0 ? errno : EIO) << "\n";
       return 2;
     }
   } else if (Status written = platform::foundation::writeOutputFile(outputTarget, line);
