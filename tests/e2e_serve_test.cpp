@@ -150,14 +150,13 @@ TEST_F(ServeTest, ReloadsByPolicyAndWhenTheAppWrites) {
 TEST_F(ServeTest, DrawsWhatIsAskedFor) {
   auto process = serve("--interval 600");
   const auto seen = renewed({});
-  for (const std::string& name : kPictures)
-    EXPECT_EQ(httplib::Client("127.0.0.1", port_).Get("/widgets/" + name + ".png")->body,
-              drawing(name))
-        << name;
+  const auto served = [&](const std::string& name) {
+    return httplib::Client("127.0.0.1", port_).Get("/widgets/" + name + ".png")->body;
+  };
+  for (const std::string& name : kPictures) EXPECT_EQ(served(name), drawing(name)) << name;
   host("theme set dark");  // the widgets' own suite is watched, and read
   renewed(seen);
-  EXPECT_EQ(httplib::Client("127.0.0.1", port_).Get("/widgets/" + kPictures[0] + ".png")->body,
-            drawing(kPictures[0]));
+  EXPECT_EQ(served(kPictures[0]), drawing(kPictures[0]));
 }
 
 TEST_F(ServeTest, CommandLine) {

@@ -448,8 +448,7 @@ TEST_F(FaultTest, PathsAreNeitherFollowedNorGuessed) {
   EXPECT_NE(homeless.find("cannot create folder /nonexistent"), std::string::npos) << homeless;
 }
 
-// On a full device: an error exit (2 is the notification extension's), and
-// the program names what it could not write.
+// On a full device: an error exit, and the program names what it cannot write.
 TEST_F(FaultTest, FailedOutputsEndWithAnError) {
   const testing::ProcessOptions full{
       testing::fixturePath("payloads/ordinary.json").string(), false, {}, "/dev/full"};

@@ -97,9 +97,8 @@ TEST(FetchTest, TickersComeOnceOnABackgroundQueueWithTheSymbolEscapedAndShared) 
     res.set_content(rows[0].first, "application/json");
   });
   testing::ScopedEnv api("QUORVEL_API_BASE_URL", exchange.start());
-  for (int i = 0; i < 2; ++i)
-    WidgetManagers::shared().fetchPriceChangeStatistics(
-        {}, [&](auto list, auto) { answered += list.has_value(); });
+  const auto count = [&](auto list, auto) { answered += list.has_value(); };
+  for (int i = 0; i < 2; ++i) WidgetManagers::shared().fetchPriceChangeStatistics({}, count);
   ASSERT_TRUE(testing::waitUntil([&] { return hits.load() == 1; }));
   gate.open();
   ASSERT_TRUE(testing::waitUntil([&] { return answered.load() == 2; }));
