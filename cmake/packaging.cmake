@@ -1,9 +1,9 @@
-# Installation and the Debian package. The programs find the renderer module
+# Installation and the Debian package. The programs find their modules
 # relative to themselves, so an installed tree can be moved as a whole.
 set(QUORVEL_PROGRAMS QuorvelWidgetsExtension QuorvelNotificationsExtension quorvel-host)
 
 install(TARGETS ${QUORVEL_PROGRAMS} RUNTIME DESTINATION bin)
-install(TARGETS quorvel_render LIBRARY DESTINATION lib/quorvel)
+install(TARGETS quorvel_render quorvel_tls quorvel_serve LIBRARY DESTINATION ${QUORVEL_MODULE_DIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/resources/en.lproj DESTINATION share/quorvel)
 install(FILES ${PROJECT_SOURCE_DIR}/resources/images/quorvel-icon.png DESTINATION share/quorvel)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright DESTINATION share/doc/quorvel)

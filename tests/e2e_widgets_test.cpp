@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <fmt/format.h>
 #include <gtest/gtest.h>
+#include <httplib.h>
 #include <sqlite3.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -228,6 +229,25 @@ TEST_F(FaultTest, RefreshValuesHoldingsAndStoresTheSnapshot) {
     testing::expectDrawnAs(file("p.png"), "portfolio-" + kind + "-" + words(host("theme show"))[0]);
     host("theme set system");
   }
+}
+
+// The exchange over https, its certificate trusted as the system's would be.
+TEST_F(FaultTest, RefreshOverTLSValuesTheSame) {
+  const std::string certificate = testing::fixturePath("tls/self-signed.crt");
+  httplib::SSLServer exchange(certificate.c_str(),
+                              testing::fixturePath("tls/self-signed.key").c_str());
+  const std::string answer = testing::fixture("tickers/ticker-24hr-full.json");
+  exchange.Get("/api/v3/ticker/24hr", [&](const httplib::Request&, httplib::Response& response) {
+    response.set_content(answer, "application/json");
+  });
+  testing::ScopedEnv api(
+      "QUORVEL_API_BASE_URL",
+      fmt::format("https://127.0.0.1:{}", exchange.bind_to_any_port("127.0.0.1"))),
+      trust("SSL_CERT_FILE", certificate);
+  std::jthread serving([&] { exchange.listen_after_bind(); });
+  const std::shared_ptr<void> halt(nullptr, [&](void*) { exchange.stop(); });  // before the join
+  while (!exchange.is_running()) std::this_thread::yield();
+  EXPECT_EQ(request("timeline --kind QuorvelSmallWidget")["entries"][0]["portfolio"], snapshot_);
 }
 
 std::string chunk(const std::string& bytes) {

@@ -42,6 +42,10 @@ smoke() {  # smoke ROOT: the programs under ROOT/bin, the module under ROOT/lib
     fail "$root: no PNG"
   grep -q "file=$root/lib/quorvel/libquorvel_render.so" "$home/loader" ||
     fail "$root: the renderer module was not loaded from $root/lib/quorvel"
+  ! grep -q "file=.*lib\(ssl\|crypto\|cpp-httplib\)" "$home/loader" || fail "$root: http loaded TLS"
+  for module in tls serve; do
+    [ -f "$root/lib/quorvel/libquorvel_$module.so" ] || fail "$root: no $module module"
+  done
   "$root/bin/QuorvelNotificationsExtension" --payload "$fixtures/payloads/ordinary.json" |
     grep -q '"title":"BTC is up"' || fail "$root: notification"
   [ -f "$root/share/man/man1/quorvel-host.1.gz" ] || fail "$root: no manual page"

@@ -1,7 +1,5 @@
 #include "platform/net/transfer_errors.h"
 
-#include <httplib.h>
-
 #include <filesystem>
 #include <system_error>
 
@@ -28,32 +26,26 @@ Status statusFor(Failure failure) {
   return Status::Unsupported("unsupported URL");
 }
 
-Status statusFor(httplib::Error error, const std::string& host) {
-  switch (error) {
-    case httplib::Error::Success:
+Status statusFor(Transport outcome, const std::string& host) {
+  switch (outcome) {
+    case Transport::kDone:
       return Status();
-    case httplib::Error::Connection:
+    case Transport::kNoConnection:
       return Status::Network("Could not connect to the server.");
-    case httplib::Error::ConnectionTimeout:
+    case Transport::kTimedOut:
       return statusFor(Failure::kTimedOut);
-    case httplib::Error::Read:
-    case httplib::Error::Write:
-    case httplib::Error::Canceled:
+    case Transport::kLost:
       return Status::Network("The network connection was lost.");
-    case httplib::Error::SSLServerVerification:
+    case Transport::kCertificate:
       return Status::Network(
           "The certificate for this server is invalid. You might be connecting to a server that is "
           "pretending to be “" +
           host + "” which could put your confidential information at risk.");
-    case httplib::Error::SSLConnection:
-    case httplib::Error::SSLLoadingCerts:
-      return Status::Network(
-          "An SSL error has occurred and a secure connection to the server cannot be made.");
-    default:
+    case Transport::kTLS:
       break;
   }
-  return Status::Network("The operation couldn’t be completed. (" + httplib::to_string(error) +
-                         ")");
+  return Status::Network(
+      "An SSL error has occurred and a secure connection to the server cannot be made.");
 }
 
 Status statusForFileRead(const Status& status, const std::string& path) {

@@ -6,14 +6,11 @@
 #include <string>
 
 #include "platform/foundation/status.h"
-
-namespace httplib {
-enum class Error;
-}
+#include "platform/net/socket_stream.h"
 
 namespace platform::net {
 
-// What the client itself finds wrong, beyond what cpp-httplib reports.
+// What the client finds wrong in what it received, or was asked.
 enum class Failure {
   kNotStarted,
   kTimedOut,
@@ -25,8 +22,8 @@ enum class Failure {
 
 foundation::Status statusFor(Failure failure);
 
-// A failure cpp-httplib reports; `host` is named in a certificate error.
-foundation::Status statusFor(httplib::Error error, const std::string& host);
+// How the transport failed; `host` is named in a certificate error.
+foundation::Status statusFor(Transport outcome, const std::string& host);
 
 // A failed read (readRegularFile's `status`) of the file:// address at `path`.
 foundation::Status statusForFileRead(const foundation::Status& status, const std::string& path);

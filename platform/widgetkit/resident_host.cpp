@@ -1,10 +1,8 @@
 #include "platform/widgetkit/resident_host.h"
 
 #include <fmt/format.h>
-#include <httplib.h>
 #include <signal.h>
 #include <sys/signalfd.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -30,6 +28,7 @@
 #include "platform/ui/view_dump.h"
 #include "platform/widgetkit/date_format.h"
 #include "platform/widgetkit/file_watch.h"
+#include "platform/widgetkit/page_server.h"
 #include "platform/widgetkit/resident_page.h"
 
 namespace platform::widgetkit {
@@ -404,53 +403,56 @@ class Host : public std::enable_shared_from_this<Host> {
   bool rescheduled_ = false;
 };
 
-void route(httplib::Server& server, const std::shared_ptr<Published>& published) {
-  server.set_default_headers({{"Cache-Control", "no-store"}});
-  server.Get("/", [](const httplib::Request&, httplib::Response& response) {
-    response.set_content(std::string(residentPageHTML()), "text/html; charset=utf-8");
-  });
-  server.Get("/entries", [published](const httplib::Request&, httplib::Response& response) {
+// The page's answer to `request`. A page of another site may reach this
+// port through a name that it points at 127.0.0.1 (DNS rebinding); such a
+// request names that host, and `hosts` are the names this port is.
+PageReply answer(const PageRequest& request, const std::shared_ptr<Published>& published,
+                 const std::set<std::string>& hosts, const std::weak_ptr<Host>& host) {
+  if (!hosts.count(request.host))
+    return {421, "text/plain", "Misdirected request: this host serves 127.0.0.1 only.\n"};
+  const std::string_view path = request.path;
+  if (request.method == "POST") {
+    if (path != "/reload") return {404};
+    foundation::DispatchQueue::main().async([host] {
+      if (auto live = host.lock()) live->reloadAll();
+    });
+    return {202};
+  }
+  if (path == "/") return {200, "text/html; charset=utf-8", std::string(residentPageHTML())};
+  if (path == "/entries") {
     std::lock_guard lock(published->mutex);
-    response.set_content(published->entries, "application/json");
-  });
+    return {200, "application/json", published->entries};
+  }
+  if (path == "/events") {
+    auto seen = std::make_shared<std::uint64_t>(0);
+    PageReply events{200, "text/event-stream"};
+    events.stream = [published, seen]() -> std::optional<std::string> {
+      std::unique_lock lock(published->mutex);
+      published->changed.wait_for(lock, std::chrono::seconds(15), [&] {
+        return published->closing || published->version != *seen;
+      });
+      if (published->closing) return std::nullopt;
+      if (published->version == *seen) return ": still here\n\n";
+      *seen = published->version;
+      return "data: " + published->state + "\n\n";
+    };
+    return events;
+  }
+  const std::string_view image = path.substr(std::min(path.size(), sizeof "/widgets/" - 1));
+  if (!path.starts_with("/widgets/") || !image.ends_with(".png") ||
+      image.find('/') != std::string_view::npos)
+    return {404};
   // Drawn here, on the server's thread, outside the lock the main thread
   // publishes under.
-  server.Get(R"(/widgets/([^/]+\.png))",
-             [published](const httplib::Request& request, httplib::Response& response) {
-               std::shared_ptr<Picture> picture;
-               {
-                 std::lock_guard lock(published->mutex);
-                 const auto image = published->images.find(request.matches[1].str());
-                 if (image != published->images.end()) picture = image->second;
-               }
-               const std::string* png = picture ? picture->png() : nullptr;
-               if (!png) {
-                 response.status = 404;
-                 return;
-               }
-               response.set_content(*png, "image/png");
-             });
-  server.Get("/events", [published](const httplib::Request&, httplib::Response& response) {
-    auto seen = std::make_shared<std::uint64_t>(0);
-    response.set_chunked_content_provider(
-        "text/event-stream", [published, seen](std::size_t, httplib::DataSink& sink) {
-          std::unique_lock lock(published->mutex);
-          published->changed.wait_for(lock, std::chrono::seconds(15), [&] {
-            return published->closing || published->version != *seen;
-          });
-          if (published->closing) {
-            sink.done();
-            return true;
-          }
-          std::string message = ": still here\n\n";
-          if (published->version != *seen) {
-            *seen = published->version;
-            message = "data: " + published->state + "\n\n";
-          }
-          lock.unlock();
-          return sink.write(message.data(), message.size());
-        });
-  });
+  std::shared_ptr<Picture> picture;
+  {
+    std::lock_guard lock(published->mutex);
+    const auto found = published->images.find(std::string(image));
+    if (found != published->images.end()) picture = found->second;
+  }
+  const std::string* png = picture ? picture->png() : nullptr;
+  if (!png) return {404};
+  return {200, "image/png", *png};
 }
 
 }  // namespace
@@ -479,49 +481,31 @@ int runResidentHost(const WidgetBundle& bundle, const ResidentHostOptions& optio
   }
 
   auto published = std::make_shared<Published>();
-  httplib::Server server;
-  // cpp-httplib would share the port (SO_REUSEPORT) with a host already
-  // serving on it, and the kernel would split the page's requests between
-  // the two; only a lingering closed socket may be reused.
-  server.set_socket_options([](int socket) {
-    const int yes = 1;
-    ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-  });
-  route(server, published);
-  const int port = options.port == 0
-                       ? server.bind_to_any_port("127.0.0.1")
-                       : (server.bind_to_port("127.0.0.1", options.port) ? options.port : -1);
+  std::set<std::string> hosts;
+  std::weak_ptr<Host> weakHost;
+  // Set before the server listens, and the server stops before they go.
+  auto server = makePageServer(
+      [&](const PageRequest& request) { return answer(request, published, hosts, weakHost); });
+  if (!server.ok()) {
+    std::cerr << program_invocation_short_name
+              << ": cannot serve: " << server.status.localizedDescription() << "\n";
+    return 1;
+  }
+  const int port = (*server.value)->bind(options.port);
   if (port < 0 || signalFd < 0) {
     std::cerr << program_invocation_short_name << ": cannot listen on 127.0.0.1:" << options.port
               << "\n";
     return 1;
   }
-  // A page of another site may reach this port through a name that it
-  // points at 127.0.0.1 (DNS rebinding); such a request names that host.
-  const std::set<std::string> hosts{fmt::format("127.0.0.1:{}", port),
-                                    fmt::format("localhost:{}", port)};
-  server.set_pre_routing_handler([hosts](const httplib::Request& request,
-                                         httplib::Response& response) {
-    if (hosts.count(request.get_header_value("Host")))
-      return httplib::Server::HandlerResponse::Unhandled;
-    response.status = 421;
-    response.set_content("Misdirected request: this host serves 127.0.0.1 only.\n", "text/plain");
-    return httplib::Server::HandlerResponse::Handled;
-  });
+  hosts = {fmt::format("127.0.0.1:{}", port), fmt::format("localhost:{}", port)};
 
   foundation::setMainBundleIdentifier(bundle.bundleIdentifier());
   bundle.prepare();
   const std::vector<WidgetConfiguration> widgets = bundle.body();
   auto host = std::make_shared<Host>(bundle, widgets, options, published);
-  server.Post("/reload", [weak = std::weak_ptr<Host>(host)](const httplib::Request&,
-                                                            httplib::Response& response) {
-    foundation::DispatchQueue::main().async([weak] {
-      if (auto host = weak.lock()) host->reloadAll();
-    });
-    response.status = 202;
-  });
+  weakHost = host;
 
-  std::thread serving([&server] { server.listen_after_bind(); });
+  std::thread serving([&server] { (*server.value)->listen(); });
   std::thread watching([&watch, weak = std::weak_ptr<Host>(host)] {
     while ((*watch.value)->wait(kQuiet, kLongestBurst)) {
       foundation::DispatchQueue::main().async([weak] {
@@ -545,7 +529,7 @@ int runResidentHost(const WidgetBundle& bundle, const ResidentHostOptions& optio
     published->closing = true;
   }
   published->changed.notify_all();
-  server.stop();
+  (*server.value)->stop();
   serving.join();
   watching.join();
   ::close(signalFd);
