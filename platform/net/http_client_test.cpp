@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <list>
+
 #include "platform/net/json_response.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/raw_server.h"
@@ -47,24 +49,31 @@ TEST(HttpClientTest, AnswersEachAddressAsItWasServed) {
   };
   quorvel::testing::Gate gate;
   quorvel::testing::LoopbackServer server, closed;
-  server.server().Get(R"(/(\w+)/?(\d*))", [&](const httplib::Request& request,
-                                              httplib::Response& response) {
-    const std::string name = request.matches[1];
-    const int n = request.matches[2].length() > 0 ? std::stoi(request.matches[2]) : 0;
-    if (name == "slow") gate.waitOpen();
-    if (name == "hops" && n > 0) return response.set_redirect(std::to_string(n - 1));
-    if (name == "gzip") {  // packed whatever the request offers
-      httplib::detail::gzip_compressor().compress(
-          request.target.data(), request.target.size(), true,
-          [&](const char* data, size_t size) { return response.body.append(data, size), true; });
-      return response.set_header("Content-Encoding", "gzip");
-    }
-    if (name == "tofile") return response.set_redirect(file("body"));
-    if (name == "missing") response.status = 404;
-    const std::string echo = request.target + request.get_header_value("Authorization");
-    response.set_content(name == "bytes" ? std::string(n, 'a') : echo,
-                         name == "missing" ? "Application/JSON ; charset=utf-8" : "text/plain");
-  });
+  server.server().Get(
+      R"(/(\w+)/?(\d*))", [&](const httplib::Request& request, httplib::Response& response) {
+        const std::string name = request.matches[1];
+        const int n = request.matches[2].length() > 0 ? std::stoi(request.matches[2]) : 0;
+        if (name == "slow") gate.waitOpen();
+        if (name == "hops" && n > 0) return response.set_redirect(std::to_string(n - 1));
+        if (name == "gzip" || name == "br") {  // packed whatever the request offers
+          const auto append = [&](const char* data, size_t size) {
+            return response.body.append(data, size), true;
+          };
+          if (name == "br") {
+            httplib::detail::brotli_compressor().compress(request.target.data(),
+                                                          request.target.size(), true, append);
+          } else {
+            httplib::detail::gzip_compressor().compress(request.target.data(),
+                                                        request.target.size(), true, append);
+          }
+          return response.set_header("Content-Encoding", name);
+        }
+        if (name == "tofile") return response.set_redirect(file("body"));
+        if (name == "missing") response.status = 404;
+        const std::string echo = request.target + request.get_header_value("Authorization");
+        response.set_content(name == "bytes" ? std::string(n, 'a') : echo,
+                             name == "missing" ? "Application/JSON ; charset=utf-8" : "text/plain");
+      });
   const std::string base = server.start(), refused = closed.start() + "/";
   closed.stop();
   httplib::SSLServer tls(quorvel::testing::fixturePath("tls/self-signed.crt").c_str(),
@@ -78,6 +87,13 @@ TEST(HttpClientTest, AnswersEachAddressAsItWasServed) {
   // Drips its head a byte every 100 ms: no read waits long, yet it never ends in time.
   quorvel::testing::RawServer dripping({"HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok", 100ms});
   const Status timedOut = Status::TimedOut("The request timed out.");
+  // Replies as they go on the wire, byte for byte.
+  std::list<quorvel::testing::RawServer> raw;
+  const auto wire = [&](std::string bytes) {
+    return raw.emplace_back(quorvel::testing::RawReply{std::move(bytes)}).baseURL() + "/";
+  };
+  const Status lost = Status::Network("The network connection was lost.");
+  const std::string chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
   const Status folder = Status::IOError("The file couldn’t be opened because it is a folder.");
   const std::string certificateError =
       "The certificate for this server is invalid. You might be connecting to a server that is "
@@ -95,7 +111,23 @@ TEST(HttpClientTest, AnswersEachAddressAsItWasServed) {
       {"/missing", {}, kOk, 404, "/missing", "application/json"},
       {"/hops/10", {}, kOk, 200, "/hops/0", "text/plain", "/hops/0"},
       {"/gzip/", {}, kOk, 200, "/gzip/", "text/plain"},
-      {"http://a:%3A@" + base.substr(7) + "/w", {}, kOk, 200, "/wBasic YTo6", "text/plain"},
+      {"/br/", {}, kOk, 200, "/br/", "text/plain"},
+      {"http://ab:%3A@" + base.substr(7) + "/w", {}, kOk, 200, "/wBasic YWI6Og==", "text/plain"},
+      {"http://abcd:@" + base.substr(7) + "/w", {}, kOk, 200, "/wBasic YWJjZDo=", "text/plain"},
+      {wire(chunked + "5;x=y\r\nhello\r\n1\r\n!\r\n0\r\n\r\n"), {}, kOk, 200, "hello!"},
+      {wire(chunked + "5\r\nhello\r\n"), {}, lost, 200, ""},
+      {wire(chunked + "zz\r\n"), {}, lost, 200, ""},
+      {wire(chunked + "2\r\nhello\r\n0\r\n\r\n"), {}, lost, 200, ""},
+      {wire("HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\n\r\nup to the end"),
+       {},
+       kOk,
+       200,
+       "up to the end"},
+      {wire("HTTP/1.1 204 No Content\r\nContent-Length: 5\r\n\r\nextra"), {}, kOk, 204, ""},
+      {wire("HTTP/1.1 200 OK\r\nContent-Length: 9\r\n\r\ncut short"), {}, kOk, 200, "cut short"},
+      {wire("HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\ncut short"), {}, lost, 200, ""},
+      {wire("HTTP/1.1 200 OK\r\nContent-"), {}, lost, 0, ""},
+      {wire("SSH-2.0-OpenSSH_9.2\r\n\r\n"), {}, lost, 0, ""},
       {"/a b", {}, kUnsupported, 0, ""},
       {"/tofile", {}, kUnsupported, 302, "", "", file("body")},
       {"/slow", {.totalTimeout = 0ms}, timedOut, 0, ""},
