@@ -50,7 +50,11 @@ Result<std::string> readRegularFile(const std::filesystem::path& path, std::uint
     return Status::TooLarge(path.string() + " is larger than " + std::to_string(maxBytes) +
                             " bytes");
   }
-  std::string bytes(static_cast<size_t>(st.st_size), '\0');
+  // Room past the end, so that a reader that pads what it reads (a JSON
+  // parser wants 64 bytes) need not copy it.
+  std::string bytes;
+  bytes.reserve(static_cast<size_t>(st.st_size) + 64);
+  bytes.resize(static_cast<size_t>(st.st_size));
   size_t got = 0;
   // A file that grows meanwhile is read up to the size it had; one that
   // shrinks, up to its end.
