@@ -126,6 +126,12 @@ TEST(AttachmentLoaderTest, StoresOnlyImagesItCanShowInAPrivateFolder) {
   std::filesystem::create_directory_symlink(elsewhere.path(), folder);
   EXPECT_EQ(load(png0).status.code(), kIOError);
   EXPECT_TRUE(std::filesystem::is_empty(elsewhere.path()));
+  std::string deep = home.path();  // so deep that a file's path in its folder is too long
+  while (deep.size() < 4039) deep += "/" + std::string(std::min(200ul, 4038 - deep.size()), 'd');
+  const quorvel::testing::ScopedEnv deepHome("QUORVEL_HOME", deep);
+  const std::string error = load(png0).status.localizedDescription();
+  EXPECT_TRUE(error.starts_with("cannot create " + deep) &&
+              error.ends_with(".png: File name too long"));
   foundation::setMainBundleIdentifier("..");
   EXPECT_EQ(load(png0).status, Status::IOError("bundle identifier \"..\" cannot name a folder"));
 }
