@@ -1,6 +1,5 @@
-// What the command-line runs of the real extension cannot show: widgets that
-// answer never, twice or with no entry, the deadline the bundle is told, the
-// resident host's backoff, and touches that name no file.
+// What runs of the real extension cannot show: widgets that answer never, twice
+// or with no entry, the deadline told, the host's backoff, touches naming no file.
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <signal.h>
@@ -12,6 +11,7 @@
 #include "platform/widgetkit/date_format.h"
 #include "platform/widgetkit/file_watch.h"
 #include "platform/widgetkit/resident_host.h"
+#include "tests/support/raw_server.h"
 #include "tests/support/test_support.h"
 
 namespace platform::widgetkit {
@@ -90,17 +90,10 @@ TEST(BundleEntryTest, AnswersArriveInTimeOnceOrNotAtAll) {
 }
 
 // The host on 127.0.0.1:`port` asked `line` ("GET /"): the connection to
-// read its answer from, or -1; port 0: a free port.
+// read its answer from, or -1.
 int ask(int port, const std::string& line) {
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in at{AF_INET, htons(port), {htonl(INADDR_LOOPBACK)}, {}};
-  if (port == 0) {  // a free port, not asked at all
-    socklen_t size = sizeof at;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&at), size);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&at), &size);
-    ::close(fd);
-    return ntohs(at.sin_port);
-  }
   const std::string request = line + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
                               "\r\nContent-Length: 0\r\n\r\n";
   if (::connect(fd, reinterpret_cast<sockaddr*>(&at), sizeof at) == 0 &&
@@ -115,30 +108,25 @@ int ask(int port, const std::string& line) {
 TEST(ResidentHostTest, FailuresPutTheNextReloadOffUpToSixteenIntervals) {
   Bundle bundle;
   ResidentHostOptions options;
-  options.port = ask(0, ""), options.interval = options.deadline = 1h;
+  options.port = std::stoi(quorvel::testing::RawServer({}).baseURL().substr(17));  // a free one
+  options.interval = options.deadline = 1h;
   std::thread host([&] { runResidentHost(bundle, options); });
   int events = -1;
-  EXPECT_TRUE(quorvel::testing::waitUntil(
-      [&] { return (events = ask(options.port, "GET /events")) >= 0; }));
-  const int doublings[] = {1, 2, 3, 4, 4};  // after each failure of "Empty", asked again by hand
-  std::size_t failures = 0, from = 0;
+  quorvel::testing::waitUntil([&] { return (events = ask(options.port, "GET /events")) >= 0; });
   std::string stream;  // only "Empty" is not waited for, so only it has a next reload
+  std::size_t from = 0, at = 0;
   char buffer[4096];
-  for (ssize_t n;
-       failures < std::size(doublings) && (n = ::read(events, buffer, sizeof buffer)) > 0;) {
-    stream.append(buffer, n);
-    for (std::size_t end; (end = stream.find("\n\n", from)) != stream.npos; from = end + 2) {
-      const std::size_t at = stream.find(R"("nextReload":")", from);
-      if (at > end) continue;
-      const std::string next = stream.substr(at + 14, 24);
-      const auto wait = hours(1 << doublings[failures]);
-      EXPECT_GT(next, iso8601String(system_clock::now() + wait - 30min)) << failures;
-      EXPECT_LE(next, iso8601String(system_clock::now() + wait)) << failures;
-      if (++failures == std::size(doublings)) break;
-      const int reload = ask(options.port, "POST /reload");
-      EXPECT_GT(::read(reload, buffer, sizeof buffer), 0);
-      ::close(reload);
-    }
+  for (const int doublings : {1, 2, 3, 4, 4}) {  // after each failure of "Empty", asked again
+    for (ssize_t n = 1; n > 0 && ((at = stream.find(R"("nextReload":")", from)) == stream.npos ||
+                                  at + 38 > stream.size());)
+      if ((n = ::read(events, buffer, sizeof buffer)) > 0) stream.append(buffer, n);
+    const std::string next = stream.substr(at + 14, 24);
+    from = at + 38;
+    EXPECT_GT(next, iso8601String(system_clock::now() + hours(1 << doublings) - 30min)) << from;
+    EXPECT_LE(next, iso8601String(system_clock::now() + hours(1 << doublings))) << from;
+    const int reload = ask(options.port, "POST /reload");
+    EXPECT_GT(::read(reload, buffer, sizeof buffer), 0);
+    ::close(reload);
   }
   EXPECT_NE(stream.find("\r\nCache-Control: no-store\r\n"), stream.npos);  // nor any answer
   ::close(events);
@@ -146,24 +134,18 @@ TEST(ResidentHostTest, FailuresPutTheNextReloadOffUpToSixteenIntervals) {
   host.join();
 }
 
-// A touch of a watched name counts, and of its journal; the removal of the
+// A touch of a watched name (or its journal's) counts; the removal of the
 // folder itself names no file, and does not.
 TEST(FileWatchTest, OnlyTouchesOfAWatchedNameCount) {
   quorvel::testing::TempDir dir;
-  const auto folder = dir.path() / "folder";
-  auto watch = std::move(*FileWatch::open({folder / "data.json"}).value);
-  const std::pair<std::function<void()>, bool> rows[] = {
-      {[&] { quorvel::testing::writeFileBytes(folder / "data.json-journal", "{}"); }, true},
-      {[&] { std::filesystem::remove(folder / "data.json-journal"); }, true},
-      {[&] { std::filesystem::remove(folder); }, false},
-  };
-  std::thread stopper;
-  for (const auto& [touch, counts] : rows) {
-    touch();
-    if (!counts) stopper = std::thread([&] { std::this_thread::sleep_for(200ms), watch->stop(); });
-    EXPECT_EQ(watch->wait(0ms, 0ms), counts) << &touch - &rows[0].first;
-  }
-  stopper.join();
+  const auto journal = dir.path() / "folder" / "data.json-journal";
+  quorvel::testing::writeFileBytes(journal, "{}");
+  auto watch = std::move(*FileWatch::open({dir.path() / "folder" / "data.json"}).value);
+  std::filesystem::remove(journal);
+  EXPECT_TRUE(watch->wait(0ms, 0ms));
+  std::filesystem::remove(journal.parent_path());
+  std::jthread stopper([&] { std::this_thread::sleep_for(200ms), watch->stop(); });
+  EXPECT_FALSE(watch->wait(0ms, 0ms));
 }
 
 }  // namespace
