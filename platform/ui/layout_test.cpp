@@ -124,9 +124,7 @@ TEST(LayoutTest, ViewTreesLandWhereTheToolkitPutsThem) {
           "HStack 33.8,39.8 32.4x20.4 (Image 33.8,39.8 20.4x20.4, Image 54.2,39.8 0x0, Image "
           "54.2,39.8 12x12)"),
   };
-  for (const Row& c : cases) {
-    EXPECT_EQ(frames(layoutView(c.view, c.offer)), c.frames) << &c - cases;
-  }
+  for (const Row& c : cases) EXPECT_EQ(frames(layoutView(c.view, c.offer)), c.frames) << &c - cases;
 }
 
 // How a Text answers: what it shows, on how many lines, at what scale.
