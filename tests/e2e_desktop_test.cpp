@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
-#include <thread>
 
 #include "tests/support/process.h"
 #include "tests/support/raw_server.h"
@@ -13,12 +12,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::runProcess;
-
-void waitFor(const fs::path& file) {
-  for (int i = 0; i < 500 && !fs::exists(file); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  ASSERT_TRUE(fs::exists(file)) << file;
-}
 
 TEST(DesktopTest, ShownNotificationsCarryTheirContentOrSayWhyNot) {
   const fs::path script = testing::fixturePath("../support/notification_server.py");
@@ -38,7 +31,7 @@ TEST(DesktopTest, ShownNotificationsCarryTheirContentOrSayWhyNot) {
   const fs::path bus = home.path() / "bus", record = home.path() / "shown";
   testing::Process daemon("/usr/bin/dbus-daemon", {"--session", "--nofork", "--nopidfile",
                                                    "--address=unix:path=" + bus.string()});
-  waitFor(bus);
+  ASSERT_TRUE(testing::waitUntil([&] { return fs::exists(bus); }));
   testing::ScopedEnv address("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + bus.string());
   const struct {
     std::vector<std::string> server;  // arguments of the server, none for no session bus
@@ -55,7 +48,7 @@ TEST(DesktopTest, ShownNotificationsCarryTheirContentOrSayWhyNot) {
         "unix:path=" + (row.server.empty() ? home.path() / "none" : bus).string());
     if (!row.server.empty()) {
       server.emplace(script.string(), row.server);
-      waitFor(row.server[0]);
+      ASSERT_TRUE(testing::waitUntil([&] { return fs::exists(row.server[0]); }));
     }
     const auto result = runProcess("QuorvelNotificationsExtension", show);
     EXPECT_EQ(result.exitCode, 0) << result.err;

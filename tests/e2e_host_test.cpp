@@ -46,8 +46,7 @@ TEST(HostEndToEndTest, HoldingsPricesAndSnapshot) {
        R"({"symbol":"ETHBTC","lastPrice":"0.05","priceChange":"0"}])",
        0,
        p + "stored the prices of 2 holding(s)\n" + p +
-           "warning: not listed by the "
-           "exchange: DOGEUSDT\n"},
+           "warning: not listed by the exchange: DOGEUSDT\n"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.args);

@@ -46,10 +46,9 @@ TEST(LoadTest, BurstsOfRefreshesWhileTheHostKeepsAddingHoldings) {
   int answered = 1;
   for (int round = 0; round < 5 && !HasFailure(); ++round) {
     std::list<testing::Process> requests;
-    for (int i = 0; i < 12; ++i) {
+    for (int i = 0; i < 12; ++i)
       requests.emplace_back("QuorvelWidgetsExtension",
                             words(refresh + (i % 2 ? "Small" : "Medium") + "Widget"));
-    }
     testing::Process reader("quorvel-host", words("snapshot show"));
     std::vector<json> refreshed;
     for (testing::Process& request : requests) {

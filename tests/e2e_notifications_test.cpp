@@ -4,7 +4,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <nlohmann/json.hpp>
@@ -22,16 +21,9 @@ using testing::runProcess;
 
 const std::string kPng = std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) + "pixels";
 
-int permissions(const std::filesystem::path& path) {
-  struct stat info {};
-  ::lstat(path.c_str(), &info);
-  return info.st_mode & 07777;
-}
-
-RawReply image(const std::string& body, const std::string& type = "image/png") {
-  return {testing::responseHead("200 OK", {"Content-Type: " + type,
-                                           "Content-Length: " + std::to_string(body.size())}) +
-          body};
+RawReply image(const std::string& body) {
+  const auto length = "Content-Length: " + std::to_string(body.size());
+  return {testing::responseHead("200 OK", {"Content-Type: image/png", length}) + body};
 }
 
 TEST(NotificationsEndToEndTest, PayloadsOptionsAndImageServers) {
@@ -134,8 +126,8 @@ TEST(NotificationsEndToEndTest, PayloadsOptionsAndImageServers) {
               R"("image""public.png")");
     const std::filesystem::path file = attachment["url"].get<std::string>().substr(7);
     EXPECT_EQ(file.parent_path().parent_path(), kept);
-    EXPECT_EQ(permissions(file), 0600);
-    EXPECT_EQ(permissions(kept), 0700);
+    EXPECT_EQ(std::filesystem::symlink_status(file).permissions(), std::filesystem::perms(0600));
+    EXPECT_EQ(std::filesystem::symlink_status(kept).permissions(), std::filesystem::perms(0700));
     EXPECT_EQ(testing::readFileBytes(file), kPng);
   }
 }

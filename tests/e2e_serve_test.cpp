@@ -1,22 +1,14 @@
 // `QuorvelWidgetsExtension serve` in a fresh home against the recorded
 // exchange: the app's writes reload the widgets, the policies hold, the page
 // follows in a real browser, and SIGTERM leaves whole drawings behind.
-#include <fcntl.h>
 #include <httplib.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <atomic>
-#include <fstream>
 #include <nlohmann/json.hpp>
 #include <thread>
 
 #include "tests/support/loopback_server.h"
 #include "tests/support/process.h"
-
-extern char** environ;
 
 namespace quorvel {
 namespace {
@@ -31,17 +23,6 @@ int freePort() {
   testing::LoopbackServer probe;
   probe.start();
   return probe.port();
-}
-
-// Sends SIGTERM to our child `timeout`, which hands it to the program.
-void terminateChildren() {
-  for (const auto& entry : fs::directory_iterator("/proc")) {
-    std::ifstream stat(entry.path() / "stat");
-    std::string pid, name, state, parent;
-    if (stat >> pid >> name >> state >> parent && name == "(timeout)" &&
-        parent == std::to_string(getpid()))
-      ::kill(std::stoi(pid), SIGTERM);
-  }
 }
 
 class ServeTest : public ::testing::Test {
@@ -136,7 +117,7 @@ TEST_F(ServeTest, ReloadsByPolicyAndWhenTheAppWrites) {
                 .error() == httplib::Error::Success;
   });
   EXPECT_TRUE(testing::waitUntil([&] { return listening.load(); }));
-  terminateChildren();
+  process.terminate();
   const auto result = process.wait();
   page.join();
   EXPECT_TRUE(ended);
@@ -185,14 +166,6 @@ TEST_F(ServeTest, CommandLine) {
 class Browser {
  public:
   explicit Browser(const fs::path& profile) : driver_("127.0.0.1", port_) {
-    std::string port = "--port=" + std::to_string(port_);
-    char* argv[] = {const_cast<char*>("chromedriver"), port.data(), nullptr};
-    posix_spawn_file_actions_t quiet;
-    posix_spawn_file_actions_init(&quiet);
-    posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_adddup2(&quiet, 1, 2);
-    ::posix_spawnp(&pid_, "chromedriver", &quiet, nullptr, argv, environ);
-    posix_spawn_file_actions_destroy(&quiet);
     const json flags = testing::words(
         "--headless --no-sandbox --disable-gpu --disable-quic --no-first-run --disable-sync "
         "--disable-background-networking --disable-component-update --user-data-dir=" +
@@ -205,11 +178,7 @@ class Browser {
       return !session_.empty();
     });
   }
-  ~Browser() {
-    call("DELETE", "");
-    ::kill(pid_, SIGTERM);
-    ::waitpid(pid_, nullptr, 0);
-  }
+  ~Browser() { call("DELETE", ""); }
   json call(const std::string& method, const std::string& path, const json& body = json::object()) {
     const std::string at = "/session" + (session_.empty() ? "" : "/" + session_) + path;
     const auto answer = method == "POST"  ? driver_.Post(at, body.dump(), "application/json")
@@ -224,13 +193,13 @@ class Browser {
 
  private:
   int port_ = freePort();
+  testing::Process chromedriver_{"/usr/bin/chromedriver", {"--port=" + std::to_string(port_)}};
   httplib::Client driver_;
-  pid_t pid_ = -1;
   std::string session_;
 };
 
 TEST_F(ServeTest, PageFollowsEntriesInABrowser) {
-  if (!fs::exists("/usr/bin/chromium") || ::system("command -v chromedriver >/dev/null") != 0)
+  if (!fs::exists("/usr/bin/chromium") || !fs::exists("/usr/bin/chromedriver"))
     GTEST_SKIP() << "chromium and chromedriver are not installed";
   auto process = serve("--interval 600");
   const auto seen = renewed({});

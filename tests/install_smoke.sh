@@ -16,16 +16,10 @@ export LSAN_OPTIONS="suppressions=$(dirname "$fixtures")/sanitizers/lsan.supp"
 # The exchange: the recorded 24-hour tickers on 127.0.0.1.
 mkdir -p "$work/exchange/api/v3/ticker"
 cp "$fixtures/tickers/ticker-24hr-full.json" "$work/exchange/api/v3/ticker/24hr"
-python3 -c '
-import functools, http.server, sys
-handler = functools.partial(http.server.SimpleHTTPRequestHandler, directory=sys.argv[1])
-handler.func.log_message = lambda *a: None
-server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
-print(server.server_address[1], flush=True)
-server.serve_forever()' "$work/exchange" > "$work/port" &
+python3 -u -m http.server 0 --bind 127.0.0.1 --directory "$work/exchange" > "$work/port" 2>/dev/null &
 server=$!
 for _ in $(seq 50); do [ -s "$work/port" ] && break; sleep 0.1; done
-export QUORVEL_API_BASE_URL="http://127.0.0.1:$(cat "$work/port")"
+export QUORVEL_API_BASE_URL="http://127.0.0.1:$(sed -n 's/.* port \([0-9]*\) .*/\1/p' "$work/port")"
 
 smoke() {  # smoke ROOT: the programs under ROOT/bin, the module under ROOT/lib
   local root=$1 home

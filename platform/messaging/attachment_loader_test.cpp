@@ -1,7 +1,6 @@
 #include "platform/messaging/attachment_loader.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <nlohmann/json.hpp>
 
@@ -16,11 +15,6 @@ namespace {
 using foundation::Status;
 using usernotifications::UNNotificationContent;
 using AttachmentResult = foundation::Result<usernotifications::UNNotificationAttachment>;
-
-mode_t permissions(const std::filesystem::path& path) {
-  struct stat info {};
-  return ::lstat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
-}
 
 AttachmentResult load(const std::string& url, AttachmentOptions options = {}) {
   return quorvel::testing::awaitCompletion<AttachmentResult>(
@@ -120,12 +114,16 @@ TEST(AttachmentLoaderTest, StoresOnlyImagesItCanShowInAPrivateFolder) {
             nullptr);
   std::filesystem::permissions(folder, std::filesystem::perms::all);
   EXPECT_OK(load(png0).status);
-  EXPECT_EQ(permissions(folder), 0700u);
+  EXPECT_EQ(std::filesystem::symlink_status(folder).permissions(), std::filesystem::perms(0700));
   quorvel::testing::TempDir elsewhere;
   std::filesystem::remove_all(folder);
   std::filesystem::create_directory_symlink(elsewhere.path(), folder);
   EXPECT_EQ(load(png0).status.code(), kIOError);
   EXPECT_TRUE(std::filesystem::is_empty(elsewhere.path()));
+  std::string deep = home.path();  // so deep that a file's path in its folder is too long
+  while (deep.size() < 4039) deep += "/" + std::string(std::min(200ul, 4038 - deep.size()), 'd');
+  const quorvel::testing::ScopedEnv deepHome("QUORVEL_HOME", deep);
+  EXPECT_TRUE(load(png0).status.localizedDescription().ends_with(".png: File name too long"));
   foundation::setMainBundleIdentifier("..");
   EXPECT_EQ(load(png0).status, Status::IOError("bundle identifier \"..\" cannot name a folder"));
 }

@@ -49,6 +49,7 @@ struct Row {
 };
 
 TEST(LayoutTest, ViewTreesLandWhereTheToolkitPutsThem) {
+  const View line = HStack(VerticalAlignment::top, 0, {Text::verbatim("W"), View(Color::black())});
   const Row cases[] = {
       Row(HStack(VerticalAlignment::top, 5, {box(30, 10), box(50, 20)}), {200, 100},
           "HStack 57.5,40 85x20 (frame>Color 57.5,40 30x10, frame>Color 92.5,40 50x20)"),
@@ -78,6 +79,11 @@ TEST(LayoutTest, ViewTreesLandWhereTheToolkitPutsThem) {
       Row(box(10, 10).frame(40, 30, Alignment::bottomTrailing), {40, 30},
           "frame 0,0 40x30 (frame>Color 30,20 10x10)"),
       Row(View(Color::black()).frame(20, std::nullopt), {50, 50}, "frame>Color 15,0 20x50"),
+      Row(VStack(HorizontalAlignment::leading, 0, {line, line}), {30, 25},  // the first fits first
+          "VStack 0,-7.79 30x40.57 (HStack 0,-7.79 30x20.29 (Text 0,-7.79 15x20.29, Color 15,-7.79 "
+          "15x12.5), HStack 0,12.5 30x20.29 (Text 0,12.5 15x20.29, Color 15,12.5 15x4.71))"),
+      Row(Text::verbatim("ab").frame(0.5, 40), {10, 40},
+          "frame 4.75,0 0.5x40 (Text 4.75,9.86 0.5x20.29)"),
       Row(View(Color::black()).padding(EdgeInsets{1, 2, 3, 4}), {100, 50},
           "padding 0,0 100x50 (Color 2,1 94x46)"),
       Row(View(Color::black()).padding(EdgeInsets{4, 4, 3, 4}, EdgeSet::leading | EdgeSet::bottom),
@@ -118,9 +124,7 @@ TEST(LayoutTest, ViewTreesLandWhereTheToolkitPutsThem) {
           "HStack 33.8,39.8 32.4x20.4 (Image 33.8,39.8 20.4x20.4, Image 54.2,39.8 0x0, Image "
           "54.2,39.8 12x12)"),
   };
-  for (const Row& c : cases) {
-    EXPECT_EQ(frames(layoutView(c.view, c.offer)), c.frames) << &c - cases;
-  }
+  for (const Row& c : cases) EXPECT_EQ(frames(layoutView(c.view, c.offer)), c.frames) << &c - cases;
 }
 
 // How a Text answers: what it shows, on how many lines, at what scale.

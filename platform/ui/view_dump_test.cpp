@@ -26,18 +26,13 @@ TEST(ViewDumpTest, NodesAndModifiersTheViewsDoNotUseDumpInNameOrder) {
           .background(Spacer(2), Alignment::top)
           .lineLimit(std::nullopt);
   EXPECT_EQ(dumpView(view).dump(), ordered_json::parse(R"({"alignment":"leading","children":[
-    {"minLength":null,"modifiers":[],"type":"Spacer"},
-    {"alignment":"bottom","children":[
+    {"minLength":null,"modifiers":[],"type":"Spacer"}, {"alignment":"bottom","children":[
       {"modifiers":[],"resizable":null,"systemName":"plus.circle.fill","type":"Image"}],
-     "modifiers":[],"spacing":null,"type":"HStack"},
-    {"modifiers":[],"type":"EmptyView"}],
-   "modifiers":[
-    {"font":{"design":"monospaced","size":9.0,"weight":"black"},"type":"font"},
+     "modifiers":[],"spacing":null,"type":"HStack"}, {"modifiers":[],"type":"EmptyView"}],
+   "modifiers":[{"font":{"design":"monospaced","size":9.0,"weight":"black"},"type":"font"},
     {"alignment":"bottomTrailing","height":null,"type":"frame","width":40.0},
-    {"alignment":"top","type":"background",
-     "view":{"minLength":2.0,"modifiers":[],"type":"Spacer"}},
-    {"limit":null,"type":"lineLimit"}],
-   "spacing":10.0,"type":"VStack"})")
+    {"alignment":"top","type":"background","view":{"minLength":2.0,"modifiers":[],"type":"Spacer"}},
+    {"limit":null,"type":"lineLimit"}], "spacing":10.0,"type":"VStack"})")
                                        .dump());
 }
 

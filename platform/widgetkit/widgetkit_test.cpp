@@ -1,10 +1,17 @@
-// What the command-line runs of the real extension cannot show: widgets that
-// answer never, twice or with no entry, and the deadline the bundle is told.
+// What runs of the real extension cannot show: widgets that answer never, twice
+// or with no entry, the deadline told, the host's backoff, touches naming no file.
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include "platform/ui/color.h"
 #include "platform/widgetkit/bundle_entry.h"
 #include "platform/widgetkit/date_format.h"
+#include "platform/widgetkit/file_watch.h"
+#include "platform/widgetkit/resident_host.h"
+#include "tests/support/raw_server.h"
 #include "tests/support/test_support.h"
 
 namespace platform::widgetkit {
@@ -80,6 +87,65 @@ TEST(BundleEntryTest, AnswersArriveInTimeOnceOrNotAtAll) {
   EXPECT_EQ(bundle.told, 30s);
   EXPECT_EQ(iso8601String(sys_days{1969y / 12 / 31} + 23h + 59min + 59s + 999ms + 999us),
             "1969-12-31T23:59:59.999Z");
+}
+
+// The host on 127.0.0.1:`port` asked `line` ("GET /"): the connection to
+// read its answer from, or -1.
+int ask(int port, const std::string& line) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in at{AF_INET, htons(port), {htonl(INADDR_LOOPBACK)}, {}};
+  const std::string request = line + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
+                              "\r\nContent-Length: 0\r\n\r\n";
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&at), sizeof at) == 0 &&
+      ::write(fd, request.data(), request.size()) > 0)
+    return fd;
+  ::close(fd);
+  return -1;
+}
+
+// Each failed request doubles the wait before the next, up to 16 intervals,
+// as the page's events tell (an interval of an hour, never waited out).
+TEST(ResidentHostTest, FailuresPutTheNextReloadOffUpToSixteenIntervals) {
+  Bundle bundle;
+  ResidentHostOptions options;
+  options.port = std::stoi(quorvel::testing::RawServer({}).baseURL().substr(17));  // a free one
+  options.interval = options.deadline = 1h;
+  std::thread host([&] { runResidentHost(bundle, options); });
+  int events = -1;
+  quorvel::testing::waitUntil([&] { return (events = ask(options.port, "GET /events")) >= 0; });
+  std::string stream;  // only "Empty" is not waited for, so only it has a next reload
+  std::size_t from = 0, at = 0;
+  char buffer[4096];
+  for (const int doublings : {1, 2, 3, 4, 4}) {  // after each failure of "Empty", asked again
+    for (ssize_t n = 1; n > 0 && ((at = stream.find(R"("nextReload":")", from)) == stream.npos ||
+                                  at + 38 > stream.size());)
+      if ((n = ::read(events, buffer, sizeof buffer)) > 0) stream.append(buffer, n);
+    const std::string next = stream.substr(at + 14, 24);
+    from = at + 38;
+    EXPECT_GT(next, iso8601String(system_clock::now() + hours(1 << doublings) - 30min)) << from;
+    EXPECT_LE(next, iso8601String(system_clock::now() + hours(1 << doublings))) << from;
+    const int reload = ask(options.port, "POST /reload");
+    EXPECT_GT(::read(reload, buffer, sizeof buffer), 0);
+    ::close(reload);
+  }
+  EXPECT_NE(stream.find("\r\nCache-Control: no-store\r\n"), stream.npos);  // nor any answer
+  ::close(events);
+  pthread_kill(host.native_handle(), SIGTERM);
+  host.join();
+}
+
+// A touch of a watched name (or its journal's) counts; the removal of the
+// folder itself names no file, and does not.
+TEST(FileWatchTest, OnlyTouchesOfAWatchedNameCount) {
+  quorvel::testing::TempDir dir;
+  const auto journal = dir.path() / "folder" / "data.json-journal";
+  quorvel::testing::writeFileBytes(journal, "{}");
+  auto watch = std::move(*FileWatch::open({dir.path() / "folder" / "data.json"}).value);
+  std::filesystem::remove(journal);
+  EXPECT_TRUE(watch->wait(0ms, 0ms));
+  std::filesystem::remove(journal.parent_path());
+  std::jthread stopper([&] { std::this_thread::sleep_for(200ms), watch->stop(); });
+  EXPECT_FALSE(watch->wait(0ms, 0ms));
 }
 
 }  // namespace

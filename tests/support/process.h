@@ -3,6 +3,8 @@
 // started) killed at its limit so that it fails its test, not the suite.
 #pragma once
 
+#include <signal.h>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -33,7 +35,8 @@ class Process {
   Process(const std::string& name, const std::vector<std::string>& args,
           const ProcessOptions& options = {});
   ~Process();
-  ProcessResult wait();  // once only
+  ProcessResult wait();                              // once only
+  void terminate() const { ::kill(pid_, SIGTERM); }  // timeout passes it on to the child
 
  private:
   std::string description_;

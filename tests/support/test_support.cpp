@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <thread>
 
 // What the text stack's own bookkeeping trips under sanitizers.
@@ -43,18 +42,12 @@ ScopedEnv::ScopedEnv(std::string name, const std::string& value) : name_(std::mo
 }
 
 ScopedEnv::~ScopedEnv() {
-  if (previous_) {
-    ::setenv(name_.c_str(), previous_->c_str(), 1);
-  } else {
-    ::unsetenv(name_.c_str());
-  }
+  previous_ ? ::setenv(name_.c_str(), previous_->c_str(), 1) : ::unsetenv(name_.c_str());
 }
 
 std::string readFileBytes(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
+  return {std::istreambuf_iterator<char>(in), {}};
 }
 
 void writeFileBytes(const std::filesystem::path& path, const std::string& bytes) {
