@@ -106,15 +106,17 @@ class Inflater final : public Decoder {
     stream_.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data));
     stream_.avail_in = static_cast<uInt>(size);
     char out[16384];
-    while (ready_ && stream_.avail_in > 0) {
+    // A full output buffer may leave output pending even with no input left.
+    while (ready_) {
       stream_.next_out = reinterpret_cast<Bytef*>(out);
       stream_.avail_out = sizeof out;
       const int result = inflate(&stream_, Z_NO_FLUSH);
-      if (result != Z_OK && result != Z_STREAM_END) return false;
+      if (result != Z_OK && result != Z_STREAM_END && result != Z_BUF_ERROR) return false;
       if (!keep(out, sizeof out - stream_.avail_out)) return false;
-      if (result == Z_STREAM_END) break;  // what follows the stream is not the body
+      // What follows the stream is not the body.
+      if (result == Z_STREAM_END || (stream_.avail_in == 0 && stream_.avail_out > 0)) return true;
     }
-    return ready_;
+    return false;
   }
 
  private:
