@@ -1,5 +1,4 @@
 // The entry of libquorvel_tls.so: TLS streams on OpenSSL.
-#include <arpa/inet.h>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
@@ -119,12 +118,11 @@ std::unique_ptr<ByteStream> secure(int fd, const std::string& host, Clock::time_
     return nullptr;
   }
   auto stream = std::make_unique<TLSStream>(ssl, fd);
-  in6_addr address;
-  const bool literal = inet_pton(AF_INET, host.c_str(), &address) == 1 ||
-                       inet_pton(AF_INET6, host.c_str(), &address) == 1;
-  const bool named = literal ? X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl), host.c_str()) == 1
-                             : SSL_set1_host(ssl, host.c_str()) == 1 &&
-                                   SSL_set_tlsext_host_name(ssl, host.c_str()) == 1;
+  // An IP literal is checked against the certificate's addresses (and sent
+  // no server name); anything else is a host name.
+  const bool named =
+      X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl), host.c_str()) == 1 ||
+      (SSL_set1_host(ssl, host.c_str()) == 1 && SSL_set_tlsext_host_name(ssl, host.c_str()) == 1);
   if (!named || SSL_set_fd(ssl, fd) != 1) {
     outcome = Transport::kTLS;
     return nullptr;
