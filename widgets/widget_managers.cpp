@@ -240,8 +240,7 @@ class PriceSlots {
  private:
   struct Prices {
     bool found = false;
-    double lastPrice = 0;
-    double priceChange = 0;
+    double lastPrice, priceChange;  // read only once found
   };
   const Results<PortfolioPair>& holdings_;
   std::unordered_map<std::string, size_t> slotByKey_;

@@ -119,11 +119,7 @@ class Pragma {
     if (!status_.ok()) return status_;
     return sqlite3_column_int64(st_.get(), 0);
   }
-  Result<std::string> text() const {
-    if (!status_.ok()) return status_;
-    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st_.get(), 0));
-    return std::string(text ? text : "");
-  }
+  const Status& status() const { return status_; }
 
  private:
   Statement st_;
@@ -446,7 +442,7 @@ Result<Realm> Realm::open(const Configuration& configuration) {
   // Only a file made here gets a write-ahead log (so that readers go on
   // while the host writes); the host's own file keeps its journal mode.
   if (created) {
-    if (Status s = Pragma(raw, "journal_mode=WAL").text().status; !s.ok()) return s;
+    if (Status s = Pragma(raw, "journal_mode=WAL").status(); !s.ok()) return s;
   }
   // The file is the host's: until it is known to be one this program may
   // use, closing must not even checkpoint its log into it.
