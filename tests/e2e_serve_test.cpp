@@ -201,7 +201,7 @@ class Browser {
 TEST_F(ServeTest, PageFollowsEntriesInABrowser) {
   if (!fs::exists("/usr/bin/chromium") || !fs::exists("/usr/bin/chromedriver"))
     GTEST_SKIP() << "chromium and chromedriver are not installed";
-  auto process = serve("--interval 600");
+  auto process = serve("--interval 600 --appearance dark");
   const auto seen = renewed({});
   testing::TempDir profile;
   Browser browser(profile.path());
@@ -213,6 +213,7 @@ TEST_F(ServeTest, PageFollowsEntriesInABrowser) {
   json before;
   EXPECT_TRUE(testing::waitUntil([&] { return (before = browser.script(version)).is_string(); }));
   EXPECT_TRUE(testing::waitUntil([&] { return browser.script(drawn) == "340x170,728x364"; }));
+  EXPECT_EQ(browser.script("return document.body.className"), "dark");
   host("holdings add btcusdt 0.5");
   renewed(seen);
   EXPECT_TRUE(testing::waitUntil([&] { return browser.script(version) != before; }));  // by SSE

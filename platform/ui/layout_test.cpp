@@ -228,9 +228,11 @@ TEST(LayoutTest, TruncationKeepsGraphemeClustersWhole) {
 }
 
 TEST(LayoutTest, TrackingFollowsTheSystemFontsTable) {
-  const std::pair<double, double> rows[] = {{17, -0.43}, {22, -0.26}, {21, -0.355},
-                                            {4, 0.06},   {11, 0.06},  {12.5, -0.04},
-                                            {90, 0.38},  {NAN, 0.06}, {11.5, 0.03}};
+  // Halfway between two sizes of the table, both rows show.
+  const std::pair<double, double> rows[] = {
+      {17, -0.43},   {22, -0.26},    {21, -0.355}, {4, 0.06},      {11, 0.06},    {12.5, -0.04},
+      {90, 0.38},    {NAN, 0.06},    {11.5, 0.03}, {13.5, -0.115}, {14.5, -0.19}, {15.5, -0.27},
+      {16.5, -0.37}, {17.5, -0.435}, {19, -0.445}, {23, -0.095},   {25, 0.145},   {27, 0.30}};
   for (auto [s, tracking] : rows) EXPECT_NEAR(detail::trackingForSize(s), tracking, 1e-9) << s;
 }
 
@@ -252,6 +254,8 @@ TEST(LayoutTest, UnusableNumbersAndTextNeverMakeUnusableFrames) {
   const PlacedView root = layoutView(view, {300, 300});  // findPlaced points into it
   const auto texts = findPlaced(root, "Text");
   ASSERT_EQ(texts.size(), 5u);
+  // Half a point is small, yet a size.
+  EXPECT_LT(layoutView(Text::verbatim("x").font(Font::system(0.5)), {9, 9}).frame.size.height, 1);
   EXPECT_EQ(texts[1]->text.size(), 1024u);  // bounded
   EXPECT_GT(texts[2]->lineCount, 1);        // no limit
   EXPECT_EQ(texts[3]->text, "\xef\xbf\xbd\xef\xbf\xbd ok \xef\xbf\xbd");

@@ -134,6 +134,38 @@ TEST(ResidentHostTest, FailuresPutTheNextReloadOffUpToSixteenIntervals) {
   host.join();
 }
 
+// A widget silent past the deadline has failed too: every widget then has a
+// next reload, none is left waiting.
+TEST(ResidentHostTest, SilencePastTheDeadlineIsAFailure) {
+  Bundle bundle;
+  ResidentHostOptions options;
+  options.port = std::stoi(quorvel::testing::RawServer({}).baseURL().substr(17));
+  options.interval = 1h;
+  options.deadline = 50ms;
+  std::thread host([&] { runResidentHost(bundle, options); });
+  int events = -1;
+  quorvel::testing::waitUntil([&] { return (events = ask(options.port, "GET /events")) >= 0; });
+  const timeval patience{5, 0};
+  ::setsockopt(events, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
+  std::string stream, last;
+  char buffer[4096];
+  const auto scheduled = [&] {
+    const std::size_t data = stream.rfind("data: ");
+    last = data == stream.npos ? "" : stream.substr(data, stream.find("\n\n", data) - data);
+    int count = 0;
+    for (std::size_t at = last.find(R"("nextReload":")"); at != last.npos;
+         at = last.find(R"("nextReload":")", at + 1))
+      ++count;
+    return count;
+  };
+  for (ssize_t n = 1; n > 0 && scheduled() < 3;)
+    if ((n = ::read(events, buffer, sizeof buffer)) > 0) stream.append(buffer, n);
+  EXPECT_EQ(scheduled(), 3) << last;
+  ::close(events);
+  pthread_kill(host.native_handle(), SIGTERM);
+  host.join();
+}
+
 // A touch of a watched name (or its journal's) counts; the removal of the
 // folder itself names no file, and does not.
 TEST(FileWatchTest, OnlyTouchesOfAWatchedNameCount) {
