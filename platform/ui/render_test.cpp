@@ -136,18 +136,21 @@ TEST(RenderTest, ShapesFillsAndAssetsLandOnTheirPixels) {
             (Pixel{0, 0, 128, 255}));
 }
 
-// A corner drawn large: its ink (the sum of alpha over the corner's square)
-// is the area its curve leaves, which any point of the curve moves.
-TEST(RenderTest, CornersEncloseTheAreaOfTheirCurve) {
-  const std::tuple<RoundedCornerStyle, long> rows[] = {{RoundedCornerStyle::circular, 2352231},
-                                                       {RoundedCornerStyle::continuous, 2343190}};
-  for (const auto& [style, ink] : rows) {
-    const Bitmap drawn = render(View(Color::black()).clipShape(RoundedRectangle{30, style}),
-                                {.size = {100, 100}, .scale = 2, .cornerRadius = 0});
+// A shape drawn large: its ink (the sum of alpha over the picture) is the
+// area its outline encloses, which any point of the outline moves.
+TEST(RenderTest, ShapesEncloseTheAreaOfTheirOutline) {
+  const std::pair<View, long> rows[] = {
+      {View(Color::black()).clipShape(RoundedRectangle{30, RoundedCornerStyle::circular}), 9408930},
+      {View(Color::black()).clipShape(RoundedRectangle{30, RoundedCornerStyle::continuous}),
+       9372158},
+      {View(Image::systemName("plus.circle.fill").resizable()).foregroundColor(Color::black()),
+       7189386}};
+  for (const auto& [view, ink] : rows) {
+    const Bitmap drawn = render(view, {.size = {100, 100}, .scale = 2, .cornerRadius = 0});
     long sum = 0;
-    for (int y = 0; y < 100; ++y)
-      for (int x = 0; x < 100; ++x) sum += drawn.pixel(x, y).alpha;
-    EXPECT_EQ(sum, ink) << static_cast<int>(style);
+    for (int y = 0; y < drawn.height; ++y)
+      for (int x = 0; x < drawn.width; ++x) sum += drawn.pixel(x, y).alpha;
+    EXPECT_EQ(sum, ink) << &view - &rows[0].first;
   }
 }
 

@@ -119,15 +119,14 @@ void drawSymbol(cairo_t* cr, std::string_view name, const Rect& box, const Rgba&
   cairo_arc(cr, cx, cy, d / 2, 0, 2 * M_PI);
   cairo_close_path(cr);
   cairo_new_sub_path(cr);
+  // Each arm: in to the inner corner, then out along the next arm, whose
+  // round end's arc draws the line to its own start.
   cairo_arc(cr, cx, cy - half + t, t, M_PI, 2 * M_PI);
   cairo_line_to(cr, cx + t, cy - t);
-  cairo_line_to(cr, cx + half - t, cy - t);
   cairo_arc(cr, cx + half - t, cy, t, -M_PI / 2, M_PI / 2);
   cairo_line_to(cr, cx + t, cy + t);
-  cairo_line_to(cr, cx + t, cy + half - t);
   cairo_arc(cr, cx, cy + half - t, t, 0, M_PI);
   cairo_line_to(cr, cx - t, cy + t);
-  cairo_line_to(cr, cx - half + t, cy + t);
   cairo_arc(cr, cx - half + t, cy, t, M_PI / 2, 3 * M_PI / 2);
   cairo_line_to(cr, cx - t, cy - t);
   cairo_close_path(cr);
