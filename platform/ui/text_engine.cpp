@@ -363,13 +363,13 @@ std::vector<StyledRun> prepareRuns(std::vector<StyledRun> runs) {
   std::vector<StyledRun> out;
   for (StyledRun& run : runs) {
     if (budget == 0) break;
+    // Invalid UTF-8, and an embedded NUL (which would end the text early
+    // inside Pango), become U+FFFD.
     if (!g_utf8_validate(run.text.data(), static_cast<gssize>(run.text.size()), nullptr)) {
       gchar* valid = g_utf8_make_valid(run.text.data(), static_cast<gssize>(run.text.size()));
       run.text = valid;
       g_free(valid);
     }
-    // Embedded NULs would end the text early inside Pango.
-    run.text.erase(std::remove(run.text.begin(), run.text.end(), '\0'), run.text.end());
     if (run.text.size() > budget) {
       std::size_t cut = budget;  // back up to the start of a character
       while (cut > 0 && (static_cast<unsigned char>(run.text[cut]) & 0xC0) == 0x80) --cut;

@@ -123,7 +123,6 @@ struct Slot {
   const WidgetConfiguration* widget = nullptr;
   WidgetFamily family = WidgetFamily::systemSmall;
   std::optional<HostTimeline> shown;
-  bool fromTimeline = false;
   std::uint64_t generation = 0;
   bool inFlight = false;
   Clock::time_point requestedAt;
@@ -304,7 +303,6 @@ class Host : public std::enable_shared_from_this<Host> {
   }
 
   void show(Slot& slot, HostTimeline timeline, bool fromTimeline) {
-    slot.fromTimeline = fromTimeline;
     ++slot.version;
     const HostEntry& entry = timeline.entries.front();
     const ordered_json view = ui::dumpView(entry.view);

@@ -1,7 +1,5 @@
 #include "platform/widgetkit/timeline.h"
 
-#include <array>
-
 namespace platform::widgetkit {
 
 namespace {
@@ -14,12 +12,12 @@ struct FamilyInfo {
 
 // The one table of widget sizes, those of a 428 or 430 point wide phone:
 // the host renders at them and tests read them from here.
-constexpr std::array<FamilyInfo, 4> kFamilies = {{
+constexpr FamilyInfo kFamilies[] = {
     {WidgetFamily::systemSmall, "systemSmall", {170, 170}},
     {WidgetFamily::systemMedium, "systemMedium", {364, 170}},
     {WidgetFamily::systemLarge, "systemLarge", {364, 382}},
     {WidgetFamily::systemExtraLarge, "systemExtraLarge", {715, 330}},
-}};
+};
 
 const FamilyInfo& infoOf(WidgetFamily family) {
   for (const FamilyInfo& info : kFamilies) {
