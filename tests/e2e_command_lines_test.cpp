@@ -36,8 +36,9 @@ TEST(CommandLinesEndToEndTest, HelpVersionAndErrors) {
       {kWidgets, "timeline --help", 0,
        "Usage: QuorvelWidgetsExtension timeline [OPTIONS]^--appearance^system^--json FILE|-"},
       {kNotifications, "--help", 0,
-       "Usage: QuorvelNotificationsExtension [OPTIONS]^--payload FILE|-^\"system\"^QUORVEL_HOME^"
-       "XDG_DATA_HOME^Exit status: 0 delivered"},
+       "Usage: QuorvelNotificationsExtension [OPTIONS]^--payload FILE|-^\"system\"^the last 20 "
+       "notifications^QuorvelNotificationsExtension --payload push.json^QUORVEL_HOME^XDG_DATA_HOME^"
+       "Exit status: 0 delivered"},
       {kHost, "--help", 0,
        "Usage: quorvel-host [OPTIONS] SUBCOMMAND^import FILE|-^refresh-prices^QUORVEL_HOME^"
        "XDG_DATA_HOME^QUORVEL_API_BASE_URL^Exit status: 0 done; 1 store"},

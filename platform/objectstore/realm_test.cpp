@@ -136,7 +136,9 @@ TEST_F(RealmTest, OpeningBringsTheFileToTheDeclaredSchemaOrLeavesItUntouched) {
   }
   EXPECT_EQ(Realm::open({dir_.path() / "no" / "file", 0, {}, {}, {}}).status.code(),
             Code::kIOError);
-  const std::filesystem::path far = dir_.path() / std::string(255, 'n');  // one byte too long
+  const std::filesystem::path far = dir_.path() / std::string(255, 'n');  // at the limit, then past
+  std::filesystem::create_directory(far);
+  EXPECT_OK(Realm::open({far / std::string(503 - far.native().size(), 'n'), 0, {}, {}, {}}).status);
   EXPECT_EQ(Realm::open({far / std::string(504 - far.native().size(), 'n'), 0, {}, {}, {}})
                 .status.localizedDescription()
                 .rfind("The store path is 505 bytes long; SQLite accepts at most 504 (", 0),

@@ -129,6 +129,10 @@ TEST(ResidentHostTest, FailuresPutTheNextReloadOffUpToSixteenIntervals) {
     ::close(reload);
   }
   EXPECT_NE(stream.find("\r\nCache-Control: no-store\r\n"), stream.npos);  // nor any answer
+  const int elsewhere = ask(options.port, "POST /elsewhere");
+  EXPECT_GT(::read(elsewhere, buffer, sizeof buffer), 0);
+  EXPECT_EQ(std::string(buffer, 12), "HTTP/1.1 404");
+  ::close(elsewhere);
   ::close(events);
   pthread_kill(host.native_handle(), SIGTERM);
   host.join();

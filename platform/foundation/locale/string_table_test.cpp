@@ -8,7 +8,7 @@ using namespace std::string_literals;
 
 TEST(ParseStringsTableTest, ReadsEntriesEscapesAndComments) {
   const std::pair<std::string_view, std::optional<Table>> rows[] = {
-      {"/* two\n lines */ \"a\" = \"A\";  // note\n \"b\"=\"B\";", Table{{"a", "A"}, {"b", "B"}}},
+      {"/* two\n lines */\"a\" = \"A\";  // note\n\"b\"=\"B\";", Table{{"a", "A"}, {"b", "B"}}},
       {"\xEF\xBB\xBF \t\n\r\f\v\"k\" \t\n\r\f\v= \"v\" ;", Table{{"k", "v"}}},
       {"azAZ09_$+/:.- = w.1; \"alone\"; \"k\" = \"1\"; \"k\" = \"2\";",
        Table{{"azAZ09_$+/:.-", "w.1"}, {"alone", "alone"}, {"k", "2"}}},
