@@ -53,3 +53,22 @@ function(quorvel_tests name)
   # Labelled by binary, so a run can pick the tests one binary holds.
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 PROPERTIES LABELS ${name})
 endfunction()
+
+# quorvel_module(NAME LOADER TARGET PATH_DEFINE NAME SOURCES ... LINKS ...):
+# lib<NAME>.so in the modules' folder, loaded at run time by the library
+# LOADER, which gets PATH_DEFINE: the module's path from a program's folder.
+# The module keeps its own copies of what it links (--exclude-libs,
+# -Bsymbolic), so it never binds to the program's copies.
+function(quorvel_module name)
+  cmake_parse_arguments(ARG "" "LOADER;PATH_DEFINE" "SOURCES;LINKS" ${ARGN})
+  file(RELATIVE_PATH folder ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
+  add_library(${name} MODULE ${ARG_SOURCES})
+  quorvel_include_root(${name} PRIVATE ${folder})
+  target_link_libraries(${name} PRIVATE ${ARG_LINKS})
+  target_link_options(${name} PRIVATE -Wl,--exclude-libs,ALL -Wl,-Bsymbolic)
+  set_target_properties(${name} PROPERTIES PREFIX "lib" OUTPUT_NAME ${name}
+                        LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/${QUORVEL_MODULE_DIR})
+  target_compile_definitions(${ARG_LOADER} PRIVATE
+    ${ARG_PATH_DEFINE}="../${QUORVEL_MODULE_DIR}/$<TARGET_FILE_NAME:${name}>")
+  add_dependencies(${ARG_LOADER} ${name})
+endfunction()
