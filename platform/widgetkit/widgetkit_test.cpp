@@ -85,6 +85,8 @@ TEST(BundleEntryTest, AnswersArriveInTimeOnceOrNotAtAll) {
   Bundle bundle;
   EXPECT_EQ(runWidgetBundle(bundle, 6, draw), kExitOutputFailed);  // no entry to draw
   EXPECT_EQ(bundle.told, 30s);
+  const char* bare[] = {"x"};
+  EXPECT_EQ(runWidgetBundle(bundle, 1, bare), kExitUsage);  // a request is required
   EXPECT_EQ(iso8601String(sys_days{1969y / 12 / 31} + 23h + 59min + 59s + 999ms + 999us),
             "1969-12-31T23:59:59.999Z");
 }
