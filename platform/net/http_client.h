@@ -1,19 +1,20 @@
-// The platform's HTTP client (GET only), on cpp-httplib.
+// The platform's HTTP client (GET only): HTTP/1.1 on plain sockets.
 //
 // A request sends only Host, Accept, Accept-Encoding (gzip, deflate, br:
-// decoded here), a User-Agent, "Connection: close" (one connection per
-// request) and, for an address with "user:password@", Basic authorization.
-// https goes through OpenSSL with the peer's certificate and host name
-// always verified against the system's CA paths; an http or file request
-// makes no TLS context (though libcpp-httplib initialises OpenSSL, reading
-// openssl.cnf, as any program linking it loads). Redirects are followed
-// (at most 10, and only to http or https; relative Locations are
-// resolved). `file://` addresses are read as if served with status 200, so
-// a recorded response can stand in for a server. The status code is not
-// judged here: a 404 with a body is a successful transfer; the caller
-// decides. Proxy variables (http_proxy...) are not read, and a host name
-// that does not resolve reads as "Could not connect to the server.", as
-// cpp-httplib does not tell the two apart.
+// decoded here), the User-Agent "platform-net/1", "Connection: close" (one
+// connection per request) and, for an address with "user:password@", Basic
+// authorization. A body is framed by its length, by chunks, or by the end
+// of the connection; interim 1xx answers are skipped. https goes through
+// OpenSSL (the module libquorvel_tls.so, loaded on the first https request)
+// with the peer's certificate and host name, or IP address, always verified
+// against the system's CA paths; an http or file request never loads it.
+// Redirects are followed (at most 10, and only to http or https; relative
+// Locations are resolved). `file://` addresses are read as if served with
+// status 200, so a recorded response can stand in for a server. The status
+// code is not judged here: a 404 with a body is a successful transfer; the
+// caller decides. Proxy variables (http_proxy...) are not read, a host name
+// that does not resolve reads as "Could not connect to the server.", and a
+// reply that is not HTTP as "The network connection was lost.".
 //
 // Safe from any thread. Completions run exactly once on
 // DispatchQueue::global(), never inside the call that started the request;
