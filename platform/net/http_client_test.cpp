@@ -42,8 +42,10 @@ TEST(EncodeURLTest, AppendsEscapedParametersInOrder) {
 }
 
 TEST(ResolveURLTest, ReadsALocationAgainstTheAddress) {
-  const std::pair<std::string, std::string> rows[] = {
-      {"//h:2/q", "http://h:2/q"}, {"?y", "http://u@h:1/a/b?y"}, {"c", "http://u@h:1/a/c"}};
+  const std::pair<std::string, std::string> rows[] = {{"//h:2/q", "http://h:2/q"},
+                                                      {"?y", "http://u@h:1/a/b?y"},
+                                                      {"c", "http://u@h:1/a/c"},
+                                                      {"z:opaque", "z:opaque"}};
   for (const auto& [location, expected] : rows)
     EXPECT_EQ(resolveURL("http://u@h:1/a/b?x#f", location), expected) << location;
 }
