@@ -61,10 +61,6 @@ struct Head {
       if (key == name) return value;
     return {};
   }
-  bool has(std::string_view name) const {
-    return std::any_of(fields.begin(), fields.end(),
-                       [&](const auto& f) { return f.first == name; });
-  }
 
   // `text` (lines up to the blank one) read; false when it is not HTTP.
   bool parse(std::string_view text) {
@@ -152,7 +148,8 @@ struct Exchange {
   const RequestOptions& options;
   const Clock::time_point deadline;
   DataResponse& response;
-  std::string location;  // of a redirect, which is not read further
+  std::string location;          // of a redirect, which is not read further
+  std::optional<size_t> length;  // the body's, when the head declares it
   std::unique_ptr<Decoder> decoder;
   std::optional<Failure> failure;
   Clock::time_point windowStart = Clock::now();
@@ -165,10 +162,8 @@ struct Exchange {
   bool head(const Head& head) {
     response.statusCode = head.status;
     response.mimeType = mimeTypeOf(head.field("content-type"));
-    if (head.status / 100 == 3 && head.has("location")) {
-      location = head.field("location");
-      return false;
-    }
+    if (head.status / 100 == 3) location = head.field("location");
+    if (!location.empty()) return false;
     const std::string encoding = mimeTypeOf(head.field("content-encoding"));
     if (encoding == "gzip" || encoding == "x-gzip" || encoding == "deflate") {
       decoder = std::make_unique<Inflater>();
@@ -177,11 +172,13 @@ struct Exchange {
     } else if (!encoding.empty() && encoding != "identity") {
       return fail(Failure::kUndecodable);
     }
-    const std::string length = head.field("content-length");
-    size_t declared = 0;
-    if (std::from_chars(length.data(), length.data() + length.size(), declared).ec == std::errc()) {
-      if (declared > options.maxBodyBytes) return fail(Failure::kTooLarge);
-      response.body.reserve(declared + kParserPadding);
+    const std::string declared = head.field("content-length");
+    size_t bytes = 0;
+    if (std::from_chars(declared.data(), declared.data() + declared.size(), bytes).ec ==
+        std::errc()) {
+      if (bytes > options.maxBodyBytes) return fail(Failure::kTooLarge);
+      response.body.reserve(bytes + kParserPadding);
+      length = bytes;
     }
     return true;
   }
@@ -232,12 +229,7 @@ class ResponseReader {
     if (!exchange_.head(head)) return Transport::kLost;
     if (head.status == 204 || head.status == 304) return Transport::kDone;
     if (head.field("transfer-encoding").find("chunked") != std::string::npos) return chunks();
-    size_t length = 0;
-    const std::string declared = head.field("content-length");
-    if (std::from_chars(declared.data(), declared.data() + declared.size(), length).ec ==
-        std::errc())
-      return body(length);
-    return body(std::nullopt);
+    return body(exchange_.length);
   }
 
  private:
