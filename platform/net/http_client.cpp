@@ -23,8 +23,6 @@ namespace platform::net {
 
 namespace {
 
-using std::chrono::milliseconds;
-
 constexpr int kMaxRedirects = 10;
 // A transfer slower than this many bytes a second for kStallTime is given
 // up as timed out: a server dripping bytes must not hold a request until
@@ -392,7 +390,7 @@ DataResponse getSync(std::string_view address, const Parameters& parameters,
       response.status = statusFor(Failure::kUnsupportedURL);
       return response;
     }
-    if (Clock::now() >= deadline || options.connectTimeout <= milliseconds(0)) {
+    if (Clock::now() >= deadline) {
       response.status = statusFor(Failure::kTimedOut);
       return response;
     }
