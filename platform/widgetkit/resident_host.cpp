@@ -58,7 +58,8 @@ Clock::time_point steadyTimeOf(std::chrono::system_clock::time_point date) {
 }
 
 // What a person or a screen reader gets from a drawn view: its texts in
-// order, and the URL a tap opens.
+// order, and the URL a tap opens (a view carries one link; with several,
+// which one a tap opens is left open, as on the phone).
 void readView(const ordered_json& node, std::vector<std::string>& texts, std::string& url) {
   if (node.is_object()) {
     if (auto runs = node.find("runs"); runs != node.end() && runs->is_array()) {
@@ -66,7 +67,7 @@ void readView(const ordered_json& node, std::vector<std::string>& texts, std::st
       for (const auto& run : *runs) line += run.value("text", "");
       if (!line.empty()) texts.push_back(line);
     }
-    if (node.value("type", "") == "widgetURL" && url.empty()) url = node.value("url", "");
+    if (node.value("type", "") == "widgetURL") url = node.value("url", "");
   }
   if (node.is_structured()) {
     for (const auto& child : node) readView(child, texts, url);
