@@ -160,6 +160,14 @@ TEST_F(ServeTest, CommandLine) {
         << line << "\n"
         << result.err;
   }
+  // A home whose folders cannot be watched: the host would never see the app's writes.
+  testing::TempDir blocked;
+  testing::writeFileBytes(blocked.path() / "Containers", "");
+  const auto result =
+      testing::runProcess("QuorvelWidgetsExtension", testing::words("serve --port 0"),
+                          {.prefix = {"env", "QUORVEL_HOME=" + blocked.path().string()}});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_NE(result.err.find(": cannot watch "), std::string::npos) << result.err;
 }
 
 // Drives Debian's chromium through chromedriver (WebDriver over HTTP).

@@ -143,7 +143,7 @@ TEST(HttpClientTest, AnswersEachAddressAsItWasServed) {
       {"/a b", {}, kUnsupported, 0, ""},
       {"/tofile", {}, kUnsupported, 302, "", "", file("body")},
       {"/slow", {.totalTimeout = 0ms}, timedOut, 0, ""},
-      {"/slow", {.connectTimeout = 0ms}, timedOut, 0, ""},
+      {"/missing", {.connectTimeout = 0ms}, timedOut, 0, ""},  // not even a quick answer
       {dripping.baseURL() + "/", {.totalTimeout = 300ms}, timedOut, 0, ""},
       {"/bytes/10000", {.maxBodyBytes = 10000}, kOk, 200, std::string(10000, 'a'), "text/plain"},
       {"/bytes/10001", {.maxBodyBytes = 10000}, kTooLarge, 200, "", "text/plain"},
