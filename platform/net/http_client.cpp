@@ -100,7 +100,8 @@ class Inflater final : public Decoder {
     stream_.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data));
     stream_.avail_in = static_cast<uInt>(size);
     char out[16384];
-    // A full output buffer may leave output pending even with no input left.
+    // Inflate stops when the input is used up, the output buffer is full or
+    // the stream ended; only a full buffer may leave output pending.
     while (ready_) {
       stream_.next_out = reinterpret_cast<Bytef*>(out);
       stream_.avail_out = sizeof out;
@@ -108,7 +109,7 @@ class Inflater final : public Decoder {
       if (result != Z_OK && result != Z_STREAM_END && result != Z_BUF_ERROR) return false;
       if (!keep(out, sizeof out - stream_.avail_out)) return false;
       // What follows the stream is not the body.
-      if (result == Z_STREAM_END || (stream_.avail_in == 0 && stream_.avail_out > 0)) return true;
+      if (stream_.avail_out > 0) return true;
     }
     return false;
   }
