@@ -339,7 +339,7 @@ Transport fetch(const URL& url, Exchange& exchange) {
   const int fd = connectTCP(
       url.host, url.port,
       std::min(exchange.deadline, Clock::now() + exchange.options.connectTimeout), outcome);
-  if (fd < 0) return outcome;
+  if (fd == -1) return outcome;
   std::unique_ptr<ByteStream> stream;
   if (url.scheme != "https") {
     stream = plainStream(fd);
