@@ -24,8 +24,6 @@ constexpr std::array<CornerStep, 5> kContinuousCorner{{
     {true, {0, 0.86841, 0, 1.08849, 0, 1.52866}},
 }};
 
-double finiteOr(double value, double fallback) { return std::isfinite(value) ? value : fallback; }
-
 double clamp01(double value) { return std::isnan(value) ? 0 : std::clamp(value, 0.0, 1.0); }
 
 }  // namespace
@@ -37,11 +35,9 @@ void setSourceColor(cairo_t* cr, const Rgba& color) {
 
 void appendRoundedRect(cairo_t* cr, const Rect& rect, double cornerRadius,
                        RoundedCornerStyle style) {
-  const double x = finiteOr(rect.origin.x, 0);
-  const double y = finiteOr(rect.origin.y, 0);
-  const double w = std::max(0.0, finiteOr(rect.size.width, 0));
-  const double h = std::max(0.0, finiteOr(rect.size.height, 0));
-  double r = std::max(0.0, finiteOr(cornerRadius, 0));
+  const double x = rect.origin.x, y = rect.origin.y;
+  const double w = std::max(0.0, rect.size.width), h = std::max(0.0, rect.size.height);
+  double r = std::max(0.0, cornerRadius);
   cairo_new_sub_path(cr);
   if (style == RoundedCornerStyle::circular) {
     r = std::min(r, std::min(w, h) / 2);
@@ -104,12 +100,9 @@ bool isKnownSymbol(std::string_view name) { return name == "plus.circle.fill"; }
 
 void drawSymbol(cairo_t* cr, std::string_view name, const Rect& box, const Rgba& color) {
   if (!isKnownSymbol(name)) return;
-  const double w = std::max(0.0, finiteOr(box.size.width, 0));
-  const double h = std::max(0.0, finiteOr(box.size.height, 0));
-  const double d = std::min(w, h);
-  if (d <= 0) return;
-  const double cx = finiteOr(box.origin.x, 0) + w / 2;
-  const double cy = finiteOr(box.origin.y, 0) + h / 2;
+  const double d = std::min(box.size.width, box.size.height);
+  const double cx = box.origin.x + box.size.width / 2;
+  const double cy = box.origin.y + box.size.height / 2;
   // A filled circle with a plus cut out: bars 0.485 of the diameter long and
   // 0.097 thick, with round ends.
   const double half = 0.485 * d / 2;

@@ -1,6 +1,8 @@
 // Vector shapes drawn by the renderer, inside platform/ui only: rounded
 // rectangles (continuous or circular corners) and the platform symbols the
 // toolkit knows. Pure drawing into a caller's cairo context; any thread.
+// Every rectangle and radius given is finite: the layout clamps and snaps
+// what it draws.
 #pragma once
 
 #include <cairo.h>
@@ -21,8 +23,8 @@ void appendRoundedRect(cairo_t* cr, const Rect& rect, double cornerRadius,
 // Whether `name` is a symbol drawSymbol knows.
 bool isKnownSymbol(std::string_view name);
 
-// Draws the symbol `name` filling the largest centred square of `box`, in
-// `color`. Unknown names draw nothing.
+// Draws the symbol `name` filling the largest centred square of `box` (of a
+// positive size), in `color`. Unknown names draw nothing.
 void drawSymbol(cairo_t* cr, std::string_view name, const Rect& box, const Rgba& color);
 
 // Sets `color` as the source, channels clamped to 0..1 and NaN taken as 0.
