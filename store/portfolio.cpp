@@ -52,7 +52,7 @@ std::string quotedText(std::string_view text) {
 
 const char* nonFiniteName(double value) {
   if (std::isnan(value)) return "Double.nan";
-  return value > 0 ? "Double.infinity" : "-Double.infinity";
+  return std::signbit(value) ? "-Double.infinity" : "Double.infinity";
 }
 
 // The shortest text that reads back to `value`, as std::to_chars writes it:
