@@ -147,6 +147,7 @@ TEST_F(ServeTest, CommandLine) {
       {"--help", {0, "Usage: QuorvelWidgetsExtension serve [OPTIONS]"}},
       {"--interval 0", {2, "--interval"}},
       {"--interval nan", {2, "must be finite"}},
+      {"--scale nan", {2, "must be finite"}},
       {"--appearance dim", {2, "--appearance"}},
       {"--port 70000", {2, "--port"}},
       {"--port " + std::to_string(busy.port()), {1, "cannot listen on 127.0.0.1:"}},
