@@ -41,7 +41,7 @@ Result<std::string> readRegularFile(const std::filesystem::path& path, std::uint
   // O_NONBLOCK: opening a FIFO for reading otherwise waits for a writer.
   const int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | (followFinalLink ? 0 : O_NOFOLLOW);
   Descriptor fd(::open(path.c_str(), flags));
-  if (fd.get() < 0) return failure(path, errno);
+  if (fd.get() == -1) return failure(path, errno);
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0) return failure(path, errno);
   if (!S_ISREG(st.st_mode))

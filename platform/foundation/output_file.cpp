@@ -27,7 +27,7 @@ void noteStandardOutputError(int err) {
 
 Status syncFolder(const std::filesystem::path& folder) {
   const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  const bool synced = fd >= 0 && ::fsync(fd) == 0;
+  const bool synced = fd != -1 && ::fsync(fd) == 0;
   if (fd >= 0) ::close(fd);
   return synced ? Status() : ioError("cannot sync folder", folder);
 }
@@ -51,7 +51,7 @@ Status replaceFileAtomically(const std::filesystem::path& path, std::string_view
   std::string temporary = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
   // mkostemp opens with O_CREAT|O_EXCL and mode 0600; O_NOFOLLOW on top.
   const int fd = ::mkostemp(temporary.data(), O_CLOEXEC | O_NOFOLLOW);
-  if (fd < 0) return ioError("cannot create a file in", folder);
+  if (fd == -1) return ioError("cannot create a file in", folder);
   Status status;
   if (!writeAll(fd, bytes)) {
     status = ioError("cannot write", temporary);
@@ -79,7 +79,7 @@ Status writeOutputFile(const std::string& path, std::string_view bytes) {
   }
   if (std::filesystem::exists(target) && !std::filesystem::is_regular_file(target)) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
-    if (fd < 0 || !writeAll(fd, bytes)) {
+    if (fd == -1 || !writeAll(fd, bytes)) {
       Status status = ioError("cannot write", path);
       if (fd >= 0) ::close(fd);
       return status;

@@ -77,8 +77,8 @@ Result<std::filesystem::path> writeNewFile(const std::filesystem::path& director
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
     std::filesystem::path path = directory / (randomName() + "." + std::string(extension));
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0 && errno == EEXIST) continue;
-    if (fd < 0) return ioError("cannot create " + path.string());
+    if (fd == -1 && errno == EEXIST) continue;
+    if (fd == -1) return ioError("cannot create " + path.string());
     Status status;
     if (::fchmod(fd, 0600) != 0) status = ioError("cannot protect " + path.string());
     size_t written = 0;

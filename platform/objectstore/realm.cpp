@@ -326,7 +326,7 @@ Status prepareStoreFile(const std::filesystem::path& path, bool* created) {
                             path.string() + ")");
   }
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-  if (fd >= 0) {
+  if (fd != -1) {
     ::close(fd);
     *created = true;
   } else if (errno != EEXIST) {

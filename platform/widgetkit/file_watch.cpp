@@ -29,7 +29,7 @@ foundation::Result<std::unique_ptr<FileWatch>> FileWatch::open(const std::vector
   const int inotify = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
   const int wakeup = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   std::unique_ptr<FileWatch> watch(new FileWatch(inotify, wakeup));
-  if (inotify < 0 || wakeup < 0) {
+  if (inotify == -1 || wakeup == -1) {
     return foundation::Status::IOError(std::string("cannot watch files: ") + std::strerror(errno));
   }
   constexpr uint32_t kTouches = IN_CREATE | IN_MODIFY | IN_MOVED_TO | IN_MOVED_FROM | IN_DELETE;
