@@ -227,8 +227,7 @@ class Host : public std::enable_shared_from_this<Host> {
   void reload(Slot& slot) {
     if (!slot.widget->timeline) return;
     const std::uint64_t generation = ++slot.generation;
-    slot.inFlight = true;
-    slot.due.reset();
+    slot.inFlight = true;  // its due time is set again when it answers or fails
     slot.requestedAt = Clock::now();
     slot.deadline = slot.requestedAt + options_.deadline;
     bundle_.willAnswerWithin(options_.deadline);
@@ -491,7 +490,7 @@ int runResidentHost(const WidgetBundle& bundle, const ResidentHostOptions& optio
     return 1;
   }
   const int port = (*server.value)->bind(options.port);
-  if (port < 0 || signalFd < 0) {
+  if (port == -1 || signalFd == -1) {
     std::cerr << program_invocation_short_name << ": cannot listen on 127.0.0.1:" << options.port
               << "\n";
     return 1;
