@@ -33,6 +33,12 @@ people go to standard error.)";
 
 }  // namespace
 
+std::vector<WidgetConfiguration> startBundle(const WidgetBundle& bundle) {
+  foundation::setMainBundleIdentifier(bundle.bundleIdentifier());
+  bundle.prepare();
+  return bundle.body();
+}
+
 int runWidgetBundle(const WidgetBundle& bundle, int argc, const char* const* argv) {
   CLI::App app{"Stand-in for the phone's widget host: asks this extension's widgets for entries."};
   app.footer(kHelpFooter);
@@ -78,9 +84,7 @@ int runWidgetBundle(const WidgetBundle& bundle, int argc, const char* const* arg
     return kExitUsage;
   }
 
-  foundation::setMainBundleIdentifier(bundle.bundleIdentifier());
-  bundle.prepare();
-  const std::vector<WidgetConfiguration> widgets = bundle.body();
+  const std::vector<WidgetConfiguration> widgets = startBundle(bundle);
 
   CLI::App* chosen = app.get_subcommands().front();
   request = chosen->get_name();

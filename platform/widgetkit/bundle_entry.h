@@ -108,6 +108,10 @@ inline constexpr int kExitNoAnswer = 3;
 // The host stand-in's command line (see --help); returns the exit status.
 int runWidgetBundle(const WidgetBundle& bundle, int argc, const char* const* argv);
 
+// What every host does first: names the process after the bundle, lets it
+// prepare, and returns its widgets.
+std::vector<WidgetConfiguration> startBundle(const WidgetBundle& bundle);
+
 // The one line of JSON `describe` prints.
 std::string describeBundle(const std::vector<WidgetConfiguration>& widgets);
 

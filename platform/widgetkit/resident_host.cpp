@@ -19,7 +19,6 @@
 #include <set>
 #include <thread>
 
-#include "platform/foundation/bundle.h"
 #include "platform/foundation/dispatch/dispatch_queue.h"
 #include "platform/foundation/file_access.h"
 #include "platform/foundation/output_file.h"
@@ -497,9 +496,7 @@ int runResidentHost(const WidgetBundle& bundle, const ResidentHostOptions& optio
   }
   hosts = {fmt::format("127.0.0.1:{}", port), fmt::format("localhost:{}", port)};
 
-  foundation::setMainBundleIdentifier(bundle.bundleIdentifier());
-  bundle.prepare();
-  const std::vector<WidgetConfiguration> widgets = bundle.body();
+  const std::vector<WidgetConfiguration> widgets = startBundle(bundle);
   auto host = std::make_shared<Host>(bundle, widgets, options, published);
   weakHost = host;
 
@@ -539,7 +536,7 @@ int serveWidgetBundle(const WidgetBundle& bundle, std::vector<WatchedFile> watch
   CLI::App app{
       "Keeps the widgets on screen in one warm process and serves them on "
       "http://127.0.0.1:PORT/ until SIGINT or SIGTERM."};
-  app.name(argc > 0 ? argv[0] : "serve");
+  app.name(argv[0]);  // the caller names it, with its own command word
   app.footer(R"(The page shows every widget as drawn, its texts, the time of its entry, its
 reload policy and when the next reload is due, and follows new entries as
 they arrive (Server-Sent Events, GET /events). GET /entries answers the
