@@ -37,7 +37,7 @@ class ServeTest : public ::testing::Test {
   }
   json entries() {
     const auto answer = httplib::Client("127.0.0.1", port_).Get("/entries");
-    return answer ? json::parse(answer->body, nullptr, false) : json();
+    return answer && answer->status == 200 ? json::parse(answer->body, nullptr, false) : json();
   }
   // The entries' dates, once both widgets have answered a timeline.
   std::vector<std::string> dates() {

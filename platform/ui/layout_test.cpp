@@ -143,7 +143,7 @@ TEST(LayoutTest, TextShrinksWrapsAndTruncatesToWhatItIsOffered) {
   const Font bold22 = Font::system(22, Font::Weight::bold);
   const Text balance = Text::verbatim("$123,456,789.68").font(bold22);
   const Text long14 = Text::verbatim(kLongText).font(Font::system(14));
-  const double ellipsis = layoutView(Text::verbatim("…"), {300, 100}).frame.size.width;
+  const double ellipsis = layoutView(Text::verbatim("…").font(bold22), {300, 100}).frame.size.width;
   const TextCase cases[] = {
       TextCase("Too wide: shrinks before it truncates",
                balance.minimumScaleFactor(0.5).lineLimit(1).frame(130, std::nullopt), {300, 100},
@@ -159,8 +159,8 @@ TEST(LayoutTest, TextShrinksWrapsAndTruncatesToWhatItIsOffered) {
                Text::verbatim(kLongText).lineLimit(1).frame(1, 50), {300, 100}, 17, "", 1, true, 1,
                1, 1),
       TextCase("Offered just the ellipsis's width: the ellipsis",
-               Text::verbatim(kLongText).lineLimit(1).frame(ellipsis, 50), {300, 100}, 17, "…", 1,
-               true, 1, 1, ellipsis),
+               Text::verbatim(kLongText).font(bold22).lineLimit(1).frame(ellipsis, 50), {300, 100},
+               22, "…", 1, true, 1, 1, ellipsis),
       TextCase("A line break in one line becomes a space", Text::verbatim("a\nb").lineLimit(1),
                {300, 100}, 17, "a b", 1, false, 1, 1, 300),
       TextCase("Without a limit it wraps at the offered width", long14, {150, 500}, 14, kLongText,
