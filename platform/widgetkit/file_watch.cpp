@@ -50,8 +50,9 @@ foundation::Result<std::unique_ptr<FileWatch>> FileWatch::open(const std::vector
 }
 
 FileWatch::~FileWatch() {
-  if (inotify_ >= 0) ::close(inotify_);
-  if (wakeup_ >= 0) ::close(wakeup_);
+  // Either may be -1 when open failed; closing -1 only fails.
+  ::close(inotify_);
+  ::close(wakeup_);
 }
 
 void FileWatch::stop() {
