@@ -1,5 +1,7 @@
 #include "platform/widgetkit/timeline.h"
 
+#include <iterator>
+
 namespace platform::widgetkit {
 
 namespace {
@@ -19,11 +21,15 @@ constexpr FamilyInfo kFamilies[] = {
     {WidgetFamily::systemExtraLarge, "systemExtraLarge", {715, 330}},
 };
 
+// Listed in the enum's order, so that a family's value finds its row.
+static_assert([] {
+  for (std::size_t i = 0; i < std::size(kFamilies); ++i)
+    if (static_cast<std::size_t>(kFamilies[i].family) != i) return false;
+  return true;
+}());
+
 const FamilyInfo& infoOf(WidgetFamily family) {
-  for (const FamilyInfo& info : kFamilies) {
-    if (info.family == family) return info;
-  }
-  return kFamilies[0];
+  return kFamilies[static_cast<std::size_t>(family)];
 }
 
 }  // namespace
