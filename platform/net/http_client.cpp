@@ -94,7 +94,8 @@ class Decoder {
 // gzip, and deflate with or without its zlib wrapper.
 class Inflater final : public Decoder {
  public:
-  Inflater() { ready_ = inflateInit2(&stream_, 15 + 32) == Z_OK; }
+  // A stream that failed to start makes inflate fail, and so the body.
+  Inflater() { inflateInit2(&stream_, 15 + 32); }
   ~Inflater() override { inflateEnd(&stream_); }
   bool decode(const char* data, size_t size, const Keep& keep) override {
     stream_.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data));
@@ -102,7 +103,7 @@ class Inflater final : public Decoder {
     char out[16384];
     // Inflate stops when the input is used up, the output buffer is full or
     // the stream ended; only a full buffer may leave output pending.
-    while (ready_) {
+    for (;;) {
       stream_.next_out = reinterpret_cast<Bytef*>(out);
       stream_.avail_out = sizeof out;
       const int result = inflate(&stream_, Z_NO_FLUSH);
@@ -111,12 +112,10 @@ class Inflater final : public Decoder {
       // What follows the stream is not the body.
       if (stream_.avail_out > 0) return true;
     }
-    return false;
   }
 
  private:
   z_stream stream_{};
-  bool ready_ = false;
 };
 
 class BrotliDecoder final : public Decoder {

@@ -64,9 +64,9 @@ int connectTCP(const std::string& host, int port, Clock::time_point until, Trans
   if (::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0) return -1;
   int connected = -1;
   for (addrinfo* at = found; at && connected == -1; at = at->ai_next) {
+    // A socket that could not be made (-1) fails to connect like any other.
     const int fd =
         ::socket(at->ai_family, at->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, at->ai_protocol);
-    if (fd == -1) continue;
     int error = ::connect(fd, at->ai_addr, at->ai_addrlen) == 0 ? 0 : errno;
     if (error == EINPROGRESS) {
       socklen_t length = sizeof error;
