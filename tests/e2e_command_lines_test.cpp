@@ -52,6 +52,8 @@ TEST(CommandLinesEndToEndTest, HelpVersionAndErrors) {
       {kNotifications, "--time-limit soon", 2, "",
        "%: bad command line: Could not convert: --time-limit = soon" + usage},
       {kHost, "holdings add BTCUSDT", 2, "", "%: bad command line: AMOUNT is required" + usage},
+      {kHost, "theme show set dark", 2, "",
+       "%: bad command line: The following arguments were not expected: dark set" + usage},
       {kWidgets, "describe placeholder", 2, "",
        "%: bad command line: The following argument was not expected: placeholder" + usage},
   };

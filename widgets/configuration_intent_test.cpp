@@ -72,6 +72,7 @@ TEST(ConfigurationIntentTest, HandlerAnswersThroughCallbackOrFuture) {
   worker.join();
   handler.handleConfiguration = [](auto, Handler::ResponseHandler) {};  // drops its completion
   EXPECT_TRUE(handler.respondsToSelector("handleConfiguration:completion:"));
+  EXPECT_FALSE(handler.respondsToSelector("confirmConfiguration:"));  // whole selectors only
   EXPECT_THROW(handler.handle(std::make_shared<ConfigurationIntent>())->get(), std::future_error);
 }
 

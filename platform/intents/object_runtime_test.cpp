@@ -46,10 +46,10 @@ TEST(INIntentTest, ArchivesGiveFreshIdentifiersAndDropUnreadableUserActivities) 
     EXPECT_TRUE(std::regex_match(INIntent(coder).identifier(), uuid4)) << stored;
   }
   EXPECT_NE(INIntent().identifier(), INIntent(coder).identifier());
-  coder.encode("userActivity", nlohmann::json::parse(R"({"activityType":"a","title":null,
+  coder.encode("userActivity", nlohmann::json::parse(R"({"activityType":"a","title":"t",
       "webpageURL":null,"userInfo":null})"));
   EXPECT_EQ(INIntentResponse(coder).userActivity(),
-            (NSUserActivity{"a", {}, {}, nlohmann::json::object()}));
+            (NSUserActivity{"a", "t", {}, nlohmann::json::object()}));
   for (const char* unreadable :
        {R"("a")", R"({"title":"a"})", R"({"activityType":1})", R"({"activityType":"a","title":3})",
         R"({"activityType":"a","webpageURL":0})", R"({"activityType":"a","userInfo":[1]})"}) {
