@@ -150,7 +150,7 @@ TEST(RenderTest, ShapesEncloseTheAreaOfTheirOutline) {
     long sum = 0;
     for (int y = 0; y < drawn.height; ++y)
       for (int x = 0; x < drawn.width; ++x) sum += drawn.pixel(x, y).alpha;
-    EXPECT_EQ(sum, ink) << &view - &rows[0].first;
+    EXPECT_EQ(sum, ink);  // each row is known by its ink
   }
 }
 
