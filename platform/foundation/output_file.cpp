@@ -81,7 +81,7 @@ Status writeOutputFile(const std::string& path, std::string_view bytes) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
     if (fd == -1 || !writeAll(fd, bytes)) {
       Status status = ioError("cannot write", path);
-      if (fd >= 0) ::close(fd);
+      ::close(fd);  // -1 only fails
       return status;
     }
     return ::close(fd) == 0 ? Status() : ioError("cannot write", path);
