@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <functional>
+#include <iterator>
 #include <memory>
 #include <utility>
 
@@ -202,6 +204,16 @@ std::vector<std::size_t> cutPoints(const std::string& text) {
   return cuts;
 }
 
+// Where to cut `text` for the longest prefix that `fits` with its ellipsis;
+// 0 when none does. A longer prefix never fits where a shorter one did not,
+// so the fitting cuts come first.
+std::size_t longestFittingCut(const std::string& text,
+                              const std::function<bool(std::size_t)>& fits) {
+  const std::vector<std::size_t> cuts = cutPoints(text);
+  const auto end = std::partition_point(cuts.begin(), cuts.end(), fits);
+  return end == cuts.begin() ? 0 : *std::prev(end);
+}
+
 TextFit fitSingleLine(const std::vector<StyledRun>& input, const TextStyle& style,
                       ProposedSize proposal) {
   std::vector<StyledRun> runs = input;
@@ -246,27 +258,13 @@ TextFit fitSingleLine(const std::vector<StyledRun>& input, const TextStyle& styl
     fit.runs = std::move(runs);
     return fit;
   }
-  const std::string text = joined(runs);
-  std::vector<std::size_t> cuts = cutPoints(text);
-  cuts.insert(cuts.begin(), 0);
-  std::size_t low = 0;
-  std::size_t high = cuts.size();  // cuts[low] fits (or is 0), cuts[high] does not
-  double shownWidth = 0;
-  bool anyFits = false;
-  while (low < high) {
-    const std::size_t mid = (low + high + 1) / 2;
-    if (mid >= cuts.size()) break;
-    const double w = singleLineWidth(prefixWithEllipsis(runs, cuts[mid]), scale);
-    if (w <= width + kEpsilon) {
-      low = mid;
-    } else {
-      high = mid - 1;
-    }
-  }
-  std::vector<StyledRun> shown = prefixWithEllipsis(runs, cuts[low]);
-  shownWidth = singleLineWidth(shown, scale);
-  anyFits = shownWidth <= width + kEpsilon;
-  if (!anyFits) {  // not even the ellipsis fits: draw nothing (no text, no runs)
+  const std::size_t cut = longestFittingCut(joined(runs), [&](std::size_t bytes) {
+    return singleLineWidth(prefixWithEllipsis(runs, bytes), scale) <= width + kEpsilon;
+  });
+  std::vector<StyledRun> shown = prefixWithEllipsis(runs, cut);
+  const double shownWidth = singleLineWidth(shown, scale);
+  // Not even the ellipsis fits: draw nothing (no text, no runs).
+  if (shownWidth > width + kEpsilon) {
     fit.size = {0, naturalHeight * scale};
     return fit;
   }
@@ -301,18 +299,7 @@ TextFit fitLines(const std::vector<StyledRun>& runs, const TextStyle& style,
           makeLayout(prefixWithEllipsis(runs, bytes), 1, fit.wrapWidth, 0, std::nullopt).get());
       return cut.lines <= maxLines && !cut.ellipsized;
     };
-    std::vector<std::size_t> cuts = cutPoints(fit.shownText);
-    cuts.insert(cuts.begin(), 0);
-    std::size_t low = 0, high = cuts.size() - 1;  // cuts[low] fits, or is 0
-    while (low < high) {
-      const std::size_t mid = (low + high + 1) / 2;
-      if (fits(cuts[mid])) {
-        low = mid;
-      } else {
-        high = mid - 1;
-      }
-    }
-    fit.runs = prefixWithEllipsis(runs, cuts[low]);
+    fit.runs = prefixWithEllipsis(runs, longestFittingCut(fit.shownText, fits));
     fit.shownText = joined(fit.runs);
     fit.maxLines = maxLines;
     m = measure(makeLayout(fit.runs, 1, fit.wrapWidth, maxLines, std::nullopt).get());
