@@ -340,6 +340,18 @@ TEST_F(FaultTest, UnusableStoreOrSuiteIsNamedAndLeftAsItWas) {
        },
        "Provided schema version 300 is less than last set version 301.",
        [&] { fs::rename(aside, file); }},
+      // The schema still reads right; the holdings' own pages do not (they
+      // are their index's).
+      {[&] {
+         fs::copy_file(file, aside);
+         sqlite3_close_v2(storeConnection(
+             file,
+             "PRAGMA writable_schema=ON; UPDATE sqlite_master SET rootpage=rootpage+1 "
+             "WHERE name='PortfolioPair'"));
+       },
+       "The store file is damaged (" + file + "): database disk image is malformed",
+       [&] { fs::rename(aside, file); },
+       {"holdings", "list"}},
       {[&] { swap(container()); },
        "The store has no file location (the app-group container is unavailable).",
        [&] { unswap(container()); }},
