@@ -49,7 +49,7 @@ TEST(NumberFormatTest, DisplaysTwoDecimalsRoundingHalfToEven) {
       {12345.678, "12,345.68"},  {345.678, "345.68"}, {2.88065, "2.88"}, {33.3333333, "33.33"},
       {1e9, "1,000,000,000.00"}, {0.125, "0.12"},     {0.375, "0.38"},   {2.5, "2.50"},
       {0.005, "0.00"},           {0.015, "0.02"},     {-0.0, "-0.00"},   {-1.5, "-1.50"},
-      {0.000000004, "0.00"},     {kInf, "∞"},         {-kInf, "-∞"},     {kNaN, "NaN"}};
+      {0.125000004, "0.12"},     {kInf, "∞"},         {-kInf, "-∞"},     {kNaN, "NaN"}};
   for (auto [value, expected] : rows) EXPECT_EQ(displayNumberString(value), expected) << value;
 }
 
