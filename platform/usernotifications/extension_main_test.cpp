@@ -153,7 +153,7 @@ TEST(ExtensionMainTest, RunsThePrincipalClassOnAPayload) {
        p + "bad --time-limit: it must be between 0.001 and 86400 s"},
       {{}, "[" + deep + "]", "B", 2, stdinPayload + "is nested deeper than 64 levels\n"},
       {{}, std::string(1u << 20, ' ') + "{}", "B", 2, stdinPayload + "is larger than 1 MiB\n"},
-      {{}, std::string((1u << 20) - 10, ' ') + R"({"aps":1})", "B", 2, p + "unusable payload: "},
+      {{}, std::string((1u << 20) - 9, ' ') + R"({"aps":1})", "B", 2, p + "unusable payload: "},
       {{}, std::string(8183, ' ') + R"({"aps":{}})", "B", 0, R"({"deliveredBy":"system")"},
       {{}, R"({"badge":1e400})", "B", 2, stdinPayload + "is unusable JSON: number overflow"},
       {{}, "{", "B", 2, stdinPayload + "is not JSON: "},
