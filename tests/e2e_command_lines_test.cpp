@@ -110,10 +110,10 @@ TEST(CommandLinesEndToEndTest, SystemAppearanceFollowsTheDesktop) {
   }
 }
 
-// Installed, the programs are in PREFIX/bin and the renderer module in
-// PREFIX/lib/quorvel: it is found from the program's folder, never from the
+// Installed, the programs are in PREFIX/bin and their modules in
+// PREFIX/lib/quorvel: they are found from the program's folder, never from the
 // build tree.
-TEST(CommandLinesEndToEndTest, RendererModuleIsFoundBesideTheProgram) {
+TEST(CommandLinesEndToEndTest, ModulesAreFoundBesideTheProgram) {
   testing::ScopedHome home;
   const char* built = std::getenv("QUORVEL_BIN_DIR");
   const std::filesystem::path bin = built ? built : QUORVEL_DEFAULT_BIN_DIR;
@@ -131,6 +131,14 @@ TEST(CommandLinesEndToEndTest, RendererModuleIsFoundBesideTheProgram) {
     EXPECT_EQ(drawn.err.find((prefix / module).string() + " was not found") != std::string::npos,
               !installed)
         << drawn.err;
+    if (installed) continue;
+    // The page server is a module too; without it the host cannot start.
+    const auto served = runProcess(kWidgets, words("serve --port 0"));
+    EXPECT_EQ(served.exitCode, 1);
+    EXPECT_NE(
+        served.err.find("cannot serve: " + (prefix / "lib/quorvel/libquorvel_serve.so").string()),
+        std::string::npos)
+        << served.err;
   }
 }
 
