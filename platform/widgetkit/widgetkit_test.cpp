@@ -172,16 +172,17 @@ TEST(ResidentHostTest, SilencePastTheDeadlineIsAFailure) {
   host.join();
 }
 
-// A touch of a watched name (or its journal's) counts; the removal of the
-// folder itself names no file, and does not.
+// A touch of a watched name (or its journal's) counts, even behind others
+// in one read; removing the folder itself names no file, and does not.
 TEST(FileWatchTest, OnlyTouchesOfAWatchedNameCount) {
   quorvel::testing::TempDir dir;
   const auto journal = dir.path() / "folder" / "data.json-journal";
   quorvel::testing::writeFileBytes(journal, "{}");
   auto watch = std::move(*FileWatch::open({dir.path() / "folder" / "data.json"}).value);
+  quorvel::testing::writeFileBytes(journal.parent_path() / "other", "{}");
   std::filesystem::remove(journal);
   EXPECT_TRUE(watch->wait(0ms, 0ms));
-  std::filesystem::remove(journal.parent_path());
+  std::filesystem::remove_all(journal.parent_path());
   std::jthread stopper([&] { std::this_thread::sleep_for(200ms), watch->stop(); });
   EXPECT_FALSE(watch->wait(0ms, 0ms));
 }
