@@ -396,19 +396,16 @@ Status bringToTarget(sqlite3* db, const Realm::Configuration& configuration,
 
 }  // namespace
 
-Realm::Realm(sqlite3* db, Configuration configuration, std::vector<const ObjectSchema*> types)
-    : db_(db), configuration_(std::move(configuration)), types_(std::move(types)) {}
+Realm::Realm(sqlite3* db, std::vector<const ObjectSchema*> types)
+    : db_(db), types_(std::move(types)) {}
 
 Realm::Realm(Realm&& other) noexcept
-    : db_(std::exchange(other.db_, nullptr)),
-      configuration_(std::move(other.configuration_)),
-      types_(std::move(other.types_)) {}
+    : db_(std::exchange(other.db_, nullptr)), types_(std::move(other.types_)) {}
 
 Realm& Realm::operator=(Realm&& other) noexcept {
   if (this != &other) {
     if (db_) sqlite3_close_v2(db_);
     db_ = std::exchange(other.db_, nullptr);
-    configuration_ = std::move(other.configuration_);
     types_ = std::move(other.types_);
   }
   return *this;
@@ -435,7 +432,7 @@ Result<Realm> Realm::open(const Configuration& configuration) {
     sqlite3_close_v2(raw);
     return s;
   }
-  Realm realm(raw, configuration,
+  Realm realm(raw,
               configuration.objectTypes ? *configuration.objectTypes : registeredObjectTypes());
   sqlite3_busy_timeout(raw, static_cast<int>(configuration.busyTimeout.count()));
 
@@ -463,11 +460,6 @@ Result<Realm> Realm::open(const Configuration& configuration) {
                            [&] { return bringToTarget(raw, configuration, realm.types_); });
   if (!s.ok()) return s;
   return realm;
-}
-
-std::uint64_t Realm::schemaVersion() const {
-  auto version = Pragma(db_, "user_version").integer();
-  return version.ok() ? static_cast<std::uint64_t>(*version.value) : 0;
 }
 
 bool Realm::manages(const ObjectSchema& schema) const {

@@ -75,9 +75,6 @@ class Realm {
   Realm& operator=(const Realm&) = delete;
   ~Realm();
 
-  const Configuration& configuration() const { return configuration_; }
-  std::uint64_t schemaVersion() const;
-
   // Every stored record of type T, in insertion order.
   template <class T>
   foundation::Result<Results<T>> objects() const;
@@ -93,11 +90,10 @@ class Realm {
                               const std::function<void*()>& makeRecord) const;
 
  private:
-  Realm(sqlite3* db, Configuration configuration, std::vector<const ObjectSchema*> types);
+  Realm(sqlite3* db, std::vector<const ObjectSchema*> types);
   bool manages(const ObjectSchema& schema) const;
 
   sqlite3* db_ = nullptr;
-  Configuration configuration_;
   std::vector<const ObjectSchema*> types_;
 };
 
