@@ -1,7 +1,6 @@
 // The store end to end: records, the shared store file, the snapshot's JSON.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <cmath>
 
@@ -16,7 +15,7 @@ namespace {
 
 using platform::foundation::UserDefaults;
 using platform::objectstore::Realm;
-using quorvel::testing::CapturedStdout;
+using quorvel::testing::sql;
 
 // The stored properties in column order, '-' for an absent value.
 template <class T>
@@ -58,23 +57,10 @@ TEST(StoreTest, RecordsMapTopLevelStringsByExactNameAndNothingElse) {
   for (const auto& [actual, expected] : rows) EXPECT_EQ(actual, expected);
 }
 
-std::string sql(const std::filesystem::path& file, const std::string& statements) {
-  sqlite3* db = nullptr;
-  sqlite3_open(file.c_str(), &db);
-  std::string rows;
-  auto collect = [](void* out, int, char** values, char**) {
-    *static_cast<std::string*>(out) += std::string(values[0]) + "\n";
-    return 0;
-  };
-  sqlite3_exec(db, statements.c_str(), collect, &rows, nullptr);
-  sqlite3_close(db);
-  return rows;
-}
-
 TEST(StoreTest, SharedStoreHoldsEveryRecordTableInTheAppGroupContainer) {
   quorvel::testing::ScopedHome home;
   const auto file = home.path() / "AppGroups/group.com.tavrin.quorvel/TavrinQuorvel.realm";
-  CapturedStdout out;
+  testing::CapturedStdout out;
   ASSERT_OK(Realm::open(sharedRealmConfiguration()).status);
   EXPECT_EQ(sql(file, "SELECT sql FROM sqlite_master WHERE type = 'table'; PRAGMA user_version"),
             R"(CREATE TABLE "Asset" ("symbol" TEXT UNIQUE, "free" TEXT, "locked" TEXT)
@@ -146,7 +132,7 @@ UserDefaults suite() { return *UserDefaults::suite(appGroupIdentifier); }
 
 TEST(StoreTest, SavedSnapshotsLoadBackExactly) {
   quorvel::testing::ScopedHome home;
-  CapturedStdout out;
+  testing::CapturedStdout out;
   EXPECT_EQ(loadPortfolioWidget(), std::nullopt);
   savePortfolioWidget(12345.678, 0);
   savePortfolioWidget(NAN, 1);  // logged; the stored snapshot stays

@@ -10,6 +10,7 @@ namespace {
 using foundation::Status;
 using Code = Status::Code;
 using Tx = Realm::WriteTransaction&;
+using quorvel::testing::sql;
 
 // One column of each type; a column name that needs quoting twice over.
 struct Holding : Object {
@@ -33,23 +34,6 @@ struct Note : Object {  // without a primary key
     return s;
   }
 };
-
-// Runs SQL on `file` over a connection of its own; rows come back as lines.
-std::string sql(const std::filesystem::path& file, const std::string& statements) {
-  sqlite3* db = nullptr;
-  sqlite3_open(file.c_str(), &db);
-  sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);  // a log as a host leaves it
-  std::string rows;
-  auto collect = [](void* out, int n, char** values, char**) {
-    for (int i = 0; i < n; ++i)
-      *static_cast<std::string*>(out) += std::string(i ? "|" : "") + (values[i] ? values[i] : "-");
-    *static_cast<std::string*>(out) += '\n';
-    return 0;
-  };
-  sqlite3_exec(db, statements.c_str(), collect, &rows, nullptr);
-  sqlite3_close(db);
-  return rows;
-}
 
 std::string render(const Results<Holding>& holdings) {
   std::string out;

@@ -1,5 +1,7 @@
 #include "tests/support/test_support.h"
 
+#include <sqlite3.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <thread>
@@ -60,6 +62,22 @@ std::filesystem::path fixturePath(const std::string& relative) {
 }
 
 std::string fixture(const std::string& relative) { return readFileBytes(fixturePath(relative)); }
+
+std::string sql(const std::filesystem::path& file, const std::string& statements) {
+  sqlite3* db = nullptr;
+  sqlite3_open(file.c_str(), &db);
+  sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);  // a log as a host leaves it
+  std::string rows;
+  auto collect = [](void* out, int n, char** values, char**) {
+    for (int i = 0; i < n; ++i)
+      *static_cast<std::string*>(out) += std::string(i ? "|" : "") + (values[i] ? values[i] : "-");
+    *static_cast<std::string*>(out) += '\n';
+    return 0;
+  };
+  sqlite3_exec(db, statements.c_str(), collect, &rows, nullptr);
+  sqlite3_close(db);
+  return rows;
+}
 
 bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;

@@ -76,6 +76,8 @@ class CapturedStdout {
 
 std::string readFileBytes(const std::filesystem::path& path);
 void writeFileBytes(const std::filesystem::path& path, const std::string& bytes);
+// Runs SQL on `file` as another process would: rows as lines, columns '|'-joined.
+std::string sql(const std::filesystem::path& file, const std::string& statements);
 // A file under tests/fixtures.
 std::filesystem::path fixturePath(const std::string& relative);
 std::string fixture(const std::string& relative);
