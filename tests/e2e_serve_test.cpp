@@ -169,6 +169,11 @@ TEST_F(ServeTest, CommandLine) {
                           {.prefix = {"env", "QUORVEL_HOME=" + blocked.path().string()}});
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_NE(result.err.find(": cannot watch "), std::string::npos) << result.err;
+  // Without --port the system picks a free one, and the host says which.
+  const auto any = testing::runProcess("QuorvelWidgetsExtension", {"serve"},
+                                       {.prefix = testing::words("timeout --preserve-status 2")});
+  EXPECT_EQ(any.exitCode, 0) << any.err;
+  EXPECT_GE(std::stoi(any.err.substr(any.err.find("127.0.0.1:") + 10)), 1024) << any.err;
 }
 
 // Drives Debian's chromium through chromedriver (WebDriver over HTTP).
