@@ -110,9 +110,9 @@ TEST(CommandLinesEndToEndTest, SystemAppearanceFollowsTheDesktop) {
   }
 }
 
-// Installed, the programs are in PREFIX/bin and their modules in
-// PREFIX/lib/quorvel: they are found from the program's folder, never from the
-// build tree.
+// Installed, the programs are in PREFIX/bin and their modules (the renderer,
+// the host's page server) in PREFIX/lib/quorvel: they are found from the
+// program's folder, never from the build tree.
 TEST(CommandLinesEndToEndTest, ModulesAreFoundBesideTheProgram) {
   testing::ScopedHome home;
   const char* built = std::getenv("QUORVEL_BIN_DIR");
@@ -132,7 +132,6 @@ TEST(CommandLinesEndToEndTest, ModulesAreFoundBesideTheProgram) {
               !installed)
         << drawn.err;
     if (installed) continue;
-    // The page server is a module too; without it the host cannot start.
     const auto served = runProcess(kWidgets, words("serve --port 0"));
     EXPECT_EQ(served.exitCode, 1);
     EXPECT_NE(
