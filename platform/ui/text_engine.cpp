@@ -94,7 +94,8 @@ double lineHeight(const std::vector<StyledRun>& runs, double scale) {
 }
 
 // A layout of `runs` with fonts at `scale` x their size; colours only when
-// drawing. A `wrapWidth` wraps at words; `maxLines` > 0 ellipsizes the last.
+// drawing. A `wrapWidth` wraps at words (inside one wider than a line);
+// `maxLines` > 0 ellipsizes the last.
 LayoutPtr makeLayout(const std::vector<StyledRun>& runs, double scale,
                      std::optional<double> wrapWidth, int maxLines,
                      std::optional<ColorScheme> colors) {
@@ -133,8 +134,8 @@ LayoutPtr makeLayout(const std::vector<StyledRun>& runs, double scale,
   }
   pango_layout_set_attributes(layout.get(), attributes);
   pango_attr_list_unref(attributes);
-  if (wrapWidth && *wrapWidth < kMaxPangoLength) {
-    pango_layout_set_width(layout.get(), static_cast<int>(std::max(0.0, *wrapWidth) * PANGO_SCALE));
+  if (wrapWidth) {
+    pango_layout_set_width(layout.get(), static_cast<int>(*wrapWidth * PANGO_SCALE));
     pango_layout_set_wrap(layout.get(), PANGO_WRAP_WORD_CHAR);
     pango_layout_set_ellipsize(layout.get(), PANGO_ELLIPSIZE_END);
     pango_layout_set_height(layout.get(),

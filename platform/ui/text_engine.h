@@ -41,10 +41,10 @@ struct TextFit {
   double scale = 1;  // drawn font size / requested size
   int lineCount = 0;
   bool truncated = false;
-  std::string shownText;        // after truncation; empty when nothing is drawn
-  std::vector<StyledRun> runs;  // what is drawn (single line: after truncation)
-  std::optional<double> wrapWidth;
-  int maxLines = 0;  // 0: no limit
+  std::string shownText;            // after truncation; empty when nothing is drawn
+  std::vector<StyledRun> runs;      // what is drawn (single line: after truncation)
+  std::optional<double> wrapWidth;  // points, 0 to under a million; none: unwrapped
+  int maxLines = 0;                 // 0: no limit
 };
 
 // Sanitised runs: valid UTF-8, bounded length, usable sizes.
