@@ -145,22 +145,20 @@ LayoutPtr makeLayout(const std::vector<StyledRun>& runs, double scale,
 }
 
 struct Measure {
-  double width = 0;  // widest line, points
-  int lines = 0;
-  bool ellipsized = false;
+  double width;  // widest line, points
+  int lines;
+  bool ellipsized;
 };
 
 Measure measure(PangoLayout* layout) {
-  Measure m;
   const int count = pango_layout_get_line_count(layout);
+  double width = 0;
   for (int i = 0; i < count; ++i) {
     PangoRectangle logical;
     pango_layout_line_get_extents(pango_layout_get_line_readonly(layout, i), nullptr, &logical);
-    m.width = std::max(m.width, static_cast<double>(logical.width) / PANGO_SCALE);
+    width = std::max(width, static_cast<double>(logical.width) / PANGO_SCALE);
   }
-  m.lines = count;
-  m.ellipsized = pango_layout_is_ellipsized(layout);
-  return m;
+  return {width, count, pango_layout_is_ellipsized(layout) != 0};
 }
 
 double singleLineWidth(const std::vector<StyledRun>& runs, double scale) {
