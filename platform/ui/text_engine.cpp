@@ -248,15 +248,14 @@ TextFit fitSingleLine(const std::vector<StyledRun>& input, const TextStyle& styl
   // room for the ellipsis.
   scale = floor;
   fit.scale = scale;
-  fit.truncated = true;
   const double scaledWidth = singleLineWidth(runs, scale);
   if (scaledWidth <= width + kEpsilon) {  // the floor itself fits after all
-    fit.truncated = false;
     fit.size = {std::min(scaledWidth, width), naturalHeight * scale};
     fit.shownText = joined(runs);
     fit.runs = std::move(runs);
     return fit;
   }
+  fit.truncated = true;
   const std::size_t cut = longestFittingCut(joined(runs), [&](std::size_t bytes) {
     return singleLineWidth(prefixWithEllipsis(runs, bytes), scale) <= width + kEpsilon;
   });
