@@ -72,8 +72,8 @@ bool FileWatch::drainTouches() {
       at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
       // The queue overflowed: anything may have changed.
       if (event->mask & IN_Q_OVERFLOW) touched = true;
-      if (event->len == 0) continue;
-      const std::string_view name(event->name);
+      // The name is padded with NULs to its length; the folder's own events have none.
+      const std::string_view name(event->name, ::strnlen(event->name, event->len));
       for (const std::string& watched : names_[event->wd]) {
         if (name.starts_with(watched)) touched = true;
       }
