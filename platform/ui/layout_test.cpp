@@ -127,8 +127,7 @@ TEST(LayoutTest, ViewTreesLandWhereTheToolkitPutsThem) {
   for (const Row& c : cases) EXPECT_EQ(frames(layoutView(c.view, c.offer)), c.frames) << &c - cases;
 }
 
-// How a Text answers: what it shows, on how many lines, at what scale (a
-// shrunk text shrinks only as far as its width needs).
+// How a Text answers: what it shows, on how many lines, at what scale (no less than it needs).
 struct TextCase {
   const char* name;
   View view;
