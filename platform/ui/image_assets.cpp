@@ -31,12 +31,6 @@ void registerImageAsset(std::string name, std::string_view pngBytes, double scal
   c.entries[std::move(name)] = Entry{pngBytes, scale};
 }
 
-bool hasImageAsset(std::string_view name) {
-  Catalogue& c = catalogue();
-  std::lock_guard lock(c.mutex);
-  return c.entries.find(name) != c.entries.end();
-}
-
 std::optional<ImageAssetBytes> imageAssetBytes(std::string_view name) {
   Catalogue& c = catalogue();
   std::lock_guard lock(c.mutex);

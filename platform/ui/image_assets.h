@@ -20,9 +20,6 @@ namespace platform::ui {
 // an asset that draws nothing.
 void registerImageAsset(std::string name, std::string_view pngBytes, double scale = 1);
 
-// Whether an asset of that name is registered.
-bool hasImageAsset(std::string_view name);
-
 // One registered asset as it was handed over: its bytes are not decoded
 // here, so the view values need nothing of the graphics libraries.
 struct ImageAssetBytes {
