@@ -69,7 +69,6 @@ std::shared_ptr<const DecodedAsset> decode(std::string_view bytes, double scale)
     cairo_destroy(cr);
     cairo_surface_flush(copy);
     cairo_surface_destroy(copy);
-    if (asset->width <= 0 || asset->height <= 0) asset.reset();
   }
   cairo_surface_destroy(png);
   return asset;
