@@ -114,12 +114,14 @@ TEST(RenderTest, ShapesFillsAndAssetsLandOnTheirPixels) {
                                                .scale = 1,
                                                .contentMargins = true,
                                                .contentMarginFill = Color::white()});
+  const Bitmap spare{1, 1, {0xff000000, 0xffffffff}};  // a point past its size is not read
   const std::tuple<const Bitmap&, int, int, Pixel> probes[] = {
-      {square, 0, 0, kBlack},   {images, 20, 20, kBluePixel}, {images, 33, 8, kBluePixel},
-      {images, 60, 20, kWhite}, {images, 100, 20, kWhite},    {images, 121, 1, kBluePixel},
-      {images, 121, 3, kWhite}, {behind, 50, 50, kRedPixel},  {behind, 0, 0, kClear},
-      {inset, 8, 50, kWhite},   {inset, 15, 50, kWhite},      {inset, 16, 50, kBlack},
-      {inset, 50, 50, kBlack},  {inset, 83, 50, kBlack},      {inset, 84, 50, kWhite}};
+      {spare, 0, 1, kClear},        {spare, 1, 0, kClear},        {square, 0, 0, kBlack},
+      {images, 20, 20, kBluePixel}, {images, 33, 8, kBluePixel},  {images, 60, 20, kWhite},
+      {images, 100, 20, kWhite},    {images, 121, 1, kBluePixel}, {images, 121, 3, kWhite},
+      {behind, 50, 50, kRedPixel},  {behind, 0, 0, kClear},       {inset, 8, 50, kWhite},
+      {inset, 15, 50, kWhite},      {inset, 16, 50, kBlack},      {inset, 50, 50, kBlack},
+      {inset, 83, 50, kBlack},      {inset, 84, 50, kWhite}};
   for (const auto& probe : probes) {
     const auto& [bitmap, x, y, pixel] = probe;
     EXPECT_EQ(bitmap.pixel(x, y), pixel) << "probe " << &probe - probes;
