@@ -76,6 +76,9 @@ TEST_F(ServeTest, ReloadsByPolicyAndWhenTheAppWrites) {
   auto process = serve("--interval 3 --png-dir " + pngs.string());
   auto seen = renewed({});
   EXPECT_EQ(entries()[0]["policy"], "never");  // no holdings: only the app asks again
+  const fs::path watched =
+      home_.path() / "Containers/com.tavrin.quorvel.widgets/Library/Preferences";
+  EXPECT_EQ(fs::status(watched).permissions(), fs::perms::owner_all);  // made to be watched
   // Each app write: a new entry, priced like the one-shot request, no more
   // until the interval passes (the widgets' own snapshot is not the app's).
   for (const std::string write :
