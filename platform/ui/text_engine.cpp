@@ -8,6 +8,7 @@
 #include <cmath>
 #include <functional>
 #include <iterator>
+#include <limits>
 #include <memory>
 #include <utility>
 
@@ -332,14 +333,13 @@ double trackingForSize(double size) {
                                                                      {28, 0.38}}};
   if (!std::isfinite(size) || size <= kTable.front().first) return kTable.front().second;
   if (size >= kTable.back().first) return kTable.back().second;
-  for (std::size_t i = 1; i < kTable.size(); ++i) {
-    if (size <= kTable[i].first) {
-      const auto [s0, t0] = kTable[i - 1];
-      const auto [s1, t1] = kTable[i];
-      return t0 + (t1 - t0) * (size - s0) / (s1 - s0);
-    }
-  }
-  return kTable.back().second;
+  // The first size after the table's first at or above `size` (at most its
+  // last), and the one before it.
+  const auto upper = std::lower_bound(std::next(kTable.begin()), std::prev(kTable.end()),
+                                      std::pair(size, -std::numeric_limits<double>::infinity()));
+  const auto [s0, t0] = *std::prev(upper);
+  const auto [s1, t1] = *upper;
+  return t0 + (t1 - t0) * (size - s0) / (s1 - s0);
 }
 
 std::vector<StyledRun> prepareRuns(std::vector<StyledRun> runs) {
