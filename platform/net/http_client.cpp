@@ -350,11 +350,10 @@ Transport fetch(const URL& url, Exchange& exchange) {
     return Transport::kTLS;
   }
   const std::string request = requestFor(url);
-  for (size_t sent = 0; sent < request.size();) {
-    const Moved moved =
-        stream->write(request.data() + sent, request.size() - sent, exchange.deadline);
+  for (std::string_view left = request; !left.empty();) {
+    const Moved moved = stream->write(left.data(), left.size(), exchange.deadline);
     if (moved.outcome != Transport::kDone) return moved.outcome;
-    sent += moved.bytes;
+    left.remove_prefix(moved.bytes);
   }
   return ResponseReader(*stream, exchange).read();
 }
