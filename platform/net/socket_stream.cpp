@@ -28,8 +28,8 @@ class PlainStream final : public ByteStream {
 
   Moved write(const char* data, size_t size, Clock::time_point until) override {
     for (;;) {
-      const ssize_t n = ::send(fd_, data, size, MSG_NOSIGNAL);
-      if (n >= 0) return {static_cast<size_t>(n)};
+      const ssize_t sent = ::send(fd_, data, size, MSG_NOSIGNAL);
+      if (sent >= 0) return {static_cast<size_t>(sent)};
       if (errno == EINTR) continue;
       if (errno != EAGAIN) return {0, Transport::kLost};
       if (!waitReady(fd_, POLLOUT, until)) return {0, Transport::kTimedOut};
