@@ -63,9 +63,8 @@ TEST(HostEndToEndTest, HoldingsPricesAndSnapshot) {
     EXPECT_TRUE(result.err.starts_with(row.err)) << result.err;
     EXPECT_EQ(result.err.empty(), row.err.empty()) << result.err;
   }
-  // The exchange's answer is null now: the widgets value the holdings from
-  // the stored prices (2 BTC at 100, 4 ETHBTC at 0.05; DOGE has none), and
-  // the snapshot keeps those balances as stored.
+  // The exchange's answer is null now: the widgets value the holdings from the stored prices (2 BTC
+  // at 100, 4 ETHBTC at 0.05; DOGE has none), and the snapshot keeps those balances as stored.
   const auto timeline = testing::runProcess(
       "QuorvelWidgetsExtension", testing::words("timeline --kind QuorvelSmallWidget --json -"));
   EXPECT_EQ(nlohmann::json::parse(testing::lastLine(timeline.out))["entries"][0]["portfolio"],

@@ -1,6 +1,5 @@
-// Bursts of widget refreshes against one loopback exchange, store and suite
-// while the host keeps adding holdings: every request answered, every
-// snapshot one a refresh produced, no holding lost.
+// Bursts of widget refreshes against one loopback exchange, store and suite while the host keeps
+// adding holdings: every request answered, every snapshot one a refresh produced, no holding lost.
 #include <gtest/gtest.h>
 
 #include <atomic>

@@ -324,8 +324,7 @@ TEST_F(FaultTest, UnusableStoreOrSuiteIsNamedAndLeftAsItWas) {
     fs::rename(aside, path);
   };
   const Fault rows[] = {
-      // Exclusive locking mode takes the file lock itself, which even WAL
-      // readers must wait for.
+      // Exclusive locking mode takes the file lock itself, which even WAL readers must wait for.
       {[&] { writer = storeConnection(file, "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE;"); },
        "The store is locked by another process (" + file + "): database is locked",
        [&] { sqlite3_close_v2(writer); }},
@@ -385,8 +384,7 @@ TEST_F(FaultTest, UnusableStoreOrSuiteIsNamedAndLeftAsItWas) {
     row.undo();
     EXPECT_EQ(state(), stored_);
   }
-  // A writer inside its transaction stops other writers, not the readers:
-  // they see the last commit.
+  // A writer inside its transaction stops other writers, not the readers: they see the last commit.
   writer = storeConnection(file, "BEGIN EXCLUSIVE; UPDATE PortfolioPair SET amount = amount * 10;");
   const auto read = widget("timeline --kind QuorvelMediumWidget");
   EXPECT_EQ(json::parse(testing::lastLine(read.out))["entries"][0]["portfolio"], snapshot_);
@@ -434,10 +432,9 @@ TEST_F(FaultTest, SnapshotSuiteLockedOrUnreadable) {
   EXPECT_EQ(host("theme show"), "dark\n");
 }
 
-// Whatever sits at the snapshot suite's path, the request ends in time, the
-// entry goes aside, the snapshot is saved and a killed writer's temporary
-// swept. A FIFO as the recorded body fails only the refresh; as a push
-// payload, it is refused.
+// Whatever sits at the snapshot suite's path, the request ends in time, the entry goes aside, the
+// snapshot is saved and a killed writer's temporary swept. A FIFO as the recorded body fails only
+// the refresh; as a push payload, it is refused.
 TEST_F(FaultTest, NoRegularFileAtASuiteOrBodyPathStallsOrBlocksSaving) {
   const fs::path suite = snapshotSuite(), body = home_.path() / "exchange/api/v3/ticker/24hr";
   const fs::path stale = suite.parent_path() / ("." + suite.filename().string() + ".Zq3x9A");

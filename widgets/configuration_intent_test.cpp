@@ -1,6 +1,5 @@
-// The Configuration intent's classes: codes 0...6 only, the code through the
-// runtime's property accessors, registration under the plain names, and the
-// handler's two forms sharing one operation.
+// The Configuration intent's classes: codes 0...6 only, the code through the runtime's property
+// accessors, registration under the plain names, and the handler's two forms sharing one operation.
 #include "widgets/configuration_intent.h"
 
 #include <gtest/gtest.h>

@@ -19,8 +19,7 @@ const Status kOk;
 const Status kUnsupported = Status::Unsupported("unsupported URL");
 const Status kTooLarge = Status::TooLarge("The resource exceeds the maximum size.");
 
-// Letters that pack to more than one read and more than one round of a
-// decoder.
+// Letters that pack to more than one read and more than one round of a decoder.
 std::string noise(size_t size) {
   std::string text(size, 'a');
   std::uint32_t x = 1;

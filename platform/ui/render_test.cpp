@@ -87,9 +87,8 @@ TEST(RenderTest, RunColoursBeatTheEnvironmentAndInnerBeatsOuter) {
   EXPECT_GT(inkOf(environment, kBluePixel).count, 200);
 }
 
-// Text placed at each scale, a centred paragraph, rounded corners, the
-// percent pill and a symbol cut out of its circle are left to the whole
-// drawings of the widgets.
+// Text placed at each scale, a centred paragraph, rounded corners, the percent pill and a symbol
+// cut out of its circle are left to the whole drawings of the widgets.
 TEST(RenderTest, ShapesFillsAndAssetsLandOnTheirPixels) {
   // Registered bytes live as long as the process.
   static const std::string png =

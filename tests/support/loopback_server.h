@@ -1,6 +1,5 @@
-// LoopbackServer: a real HTTP server on 127.0.0.1 for tests, on a fresh
-// port, serving in a background thread until destroyed.
-// Handlers run on the server's threads; guard what they share.
+// LoopbackServer: a real HTTP server on 127.0.0.1 for tests, on a fresh port, serving in a
+// background thread until destroyed. Handlers run on the server's threads; guard what they share.
 #pragma once
 
 #include <httplib.h>
@@ -24,8 +23,7 @@ class LoopbackServer {
 
   httplib::Server& server() { return *server_; }
 
-  // Binds a free port and starts serving; returns the base address
-  // "http://127.0.0.1:PORT".
+  // Binds a free port and starts serving; returns the base address "http://127.0.0.1:PORT".
   std::string start() {
     port_ = server_->bind_to_any_port("127.0.0.1");
     thread_ = std::thread([this] { server_->listen_after_bind(); });

@@ -48,8 +48,7 @@ ProcessResult runProcess(const std::string& name, const std::vector<std::string>
                          const ProcessOptions& options = {});
 // A command line split at spaces; '' stands for an empty argument.
 std::vector<std::string> words(const std::string& line);
-// The last line of `out`: where the programs write their answer, after any
-// debug lines.
+// The last line of `out`: where the programs write their answer, after any debug lines.
 std::string lastLine(const std::string& out);
 // Writes the recorded exchange answer under `home`; returns the file://
 // base address that serves it.

@@ -37,10 +37,9 @@ TEST(DispatchQueueTest, MainQueueRunsTasksInOrderOnlyInsideTheRunLoop) {
   EXPECT_TRUE(runMainQueueUntil([] { return true; }, steady_clock::now()));
 }
 
-// Global tasks run off the main thread, in a pool that grows while every
-// worker waits (a fixed pool would deadlock here), and post to the main
-// queue. The main-queue state is plain on purpose: the race detector proves
-// that its tasks never overlap, though two threads take turns running it.
+// Global tasks run off the main thread, in a pool that grows while every worker waits (a fixed pool
+// would deadlock here), and post to the main queue. The main-queue state is plain on purpose: the
+// race detector proves that its tasks never overlap, though two threads take turns running it.
 TEST(DispatchQueueTest, GlobalTasksFeedASerialInOrderMainQueue) {
   int ran = 0, late = 0, last[12] = {};
   std::atomic<int> offMain{0};
