@@ -149,6 +149,7 @@ TEST_F(ServeTest, CommandLine) {
   busy.start();
   const std::pair<std::string, std::pair<int, std::string>> rows[] = {
       {"--help", {0, "Usage: QuorvelWidgetsExtension serve [OPTIONS]"}},
+      {"--help", {0, "widget (default 900)"}},
       {"--interval 0", {2, "--interval"}},
       {"--interval nan", {2, "must be finite"}},
       {"--scale nan", {2, "must be finite"}},

@@ -550,20 +550,26 @@ Exit status: 0 after SIGINT or SIGTERM, 1 when the port or the files to
 watch cannot be had, 2 usage error.)");
   ResidentHostOptions options;
   options.watched = std::move(watched);
-  double interval = 900;
-  double deadline = 30;
-  app.add_option("--port", options.port, "Port on 127.0.0.1 (default 0: a free one, printed)")
+  using Seconds = std::chrono::duration<double>;
+  double interval = Seconds(options.interval).count();
+  double deadline = Seconds(options.deadline).count();
+  app.add_option("--port", options.port,
+                 fmt::format("Port on 127.0.0.1 (default {}: a free one, printed)", options.port))
       ->check(CLI::Range(0, 65535));
-  app.add_option("--interval", interval,
-                 "Least seconds between two requests of one widget (default 900)")
+  app.add_option(
+         "--interval", interval,
+         fmt::format("Least seconds between two requests of one widget (default {})", interval))
       ->check(CLI::Range(0.05, 604800.0));
-  app.add_option("--deadline", deadline, "Seconds to wait for each answer (default 30)")
+  app.add_option("--deadline", deadline,
+                 fmt::format("Seconds to wait for each answer (default {})", deadline))
       ->check(CLI::Range(0.05, 86400.0));
   std::string appearance = "system";
   app.add_option("--appearance", appearance,
                  "Appearance of the page; system follows the desktop (default system)")
       ->check(CLI::IsMember({"light", "dark", "system"}));
-  app.add_option("--scale", options.scale, "Pixels per point of the drawings, 1 to 3 (default 2)")
+  app.add_option(
+         "--scale", options.scale,
+         fmt::format("Pixels per point of the drawings, 1 to 3 (default {})", options.scale))
       ->check(CLI::Range(1.0, 3.0));
   app.add_option("--png-dir", options.pngDirectory,
                  "Keep <kind>-<appearance>.png of every widget current in DIR")
